@@ -1,0 +1,23 @@
+#pragma once
+
+#include "engine/ComboBox.h"
+
+#include <QComboBox>
+
+// Lets the engine's list fillers work on a Qt combo box.
+class QComboBoxAdapter final : public ComboBox {
+public:
+    explicit QComboBoxAdapter(QComboBox& pCombo)
+        : c_Combo(pCombo) {}
+    void Clear() override { c_Combo.clear(); }
+    void AddItem(const std::string& pText) override { c_Combo.addItem(QString::fromStdString(pText)); }
+    [[nodiscard]] int ListCount() const override { return c_Combo.count(); }
+    [[nodiscard]] std::string List(int pIndex) const override {
+        return c_Combo.itemText(pIndex).toStdString();
+    }
+    void ListIndex(int pIndex) override { c_Combo.setCurrentIndex(pIndex); }
+    [[nodiscard]] int ListIndex() const override { return c_Combo.currentIndex(); }
+
+private:
+    QComboBox& c_Combo;
+};

@@ -1,0 +1,358 @@
+#include "engine/C_ConvWave.h"
+
+#include "engine/Rounding.h"
+#include "support/ErrorTrap.h"
+#include "support/FileIO.h"
+#include "support/FileUtil.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using Support::FileHandle;
+
+namespace {
+
+constexpr std::int64_t kLookAhead = 100;
+constexpr std::int64_t kSpareFrames = 201;
+// Keeps the estimated file under 2^32 - 101 bytes.
+constexpr std::int64_t kSizeLimit = 4294967195LL;
+constexpr double kSurroundWeight = 0.7071;
+
+std::int32_t S16(const std::uint8_t* p) noexcept {
+    return std::int16_t(std::uint16_t(p[0] | p[1] << 8));
+}
+
+std::int32_t S24(const std::uint8_t* p) noexcept {
+    const std::int32_t v = std::int32_t(p[0]) | std::int32_t(p[1]) << 8 | std::int32_t(p[2]) << 16;
+    return v > 0x7FFFFF ? v - 0x1000000 : v;
+}
+
+// Surround to stereo: each side takes its front channel plus 0.7071 of the centre and of every
+// further channel of its side, LFE left out, scaled so that the mix cannot clip.
+template <int Channels, int Bytes>
+void DownmixSurround(const std::uint8_t* pRaw, std::size_t pFrames, SamplePair* pWork) noexcept {
+    constexpr int kSideChannels = (Channels - 4) / 2;
+    const double sum = 1.0 + kSurroundWeight * (1 + kSideChannels);
+    for (std::size_t i = 0; i < pFrames; ++i) {
+        const std::uint8_t* f = pRaw + i * Channels * Bytes;
+        auto at = [f](int c) { return Bytes == 2 ? S16(f + c * Bytes) * 256 : S24(f + c * Bytes); };
+        double left = at(0) + kSurroundWeight * at(2);
+        double right = at(1) + kSurroundWeight * at(2);
+        for (int s = 0; s < kSideChannels; ++s) {
+            left += kSurroundWeight * at(4 + 2 * s);
+            right += kSurroundWeight * at(5 + 2 * s);
+        }
+        pWork[i].Left = std::int32_t(RoundHalfEven(left / sum));
+        pWork[i].Right = std::int32_t(RoundHalfEven(right / sum));
+    }
+}
+
+// Source frames at 24-bit scale; frames past what was read decode from zero bytes.
+void Unpack(int pMode, const std::uint8_t* pRaw, std::size_t pFrames, SamplePair* pWork) noexcept {
+    switch (pMode) {
+    case 0:
+        for (std::size_t i = 0; i < pFrames; ++i) {
+            const std::int32_t v = (std::int32_t(pRaw[i]) - 128) * 65536;
+            pWork[i] = {v, v};
+        }
+        break;
+    case 1:
+        for (std::size_t i = 0; i < pFrames; ++i)
+            pWork[i] = {(std::int32_t(pRaw[2 * i]) - 128) * 65536,
+                        (std::int32_t(pRaw[2 * i + 1]) - 128) * 65536};
+        break;
+    case 2:
+        for (std::size_t i = 0; i < pFrames; ++i) {
+            const std::int32_t v = S16(pRaw + 2 * i) * 256;
+            pWork[i] = {v, v};
+        }
+        break;
+    case 3:
+        for (std::size_t i = 0; i < pFrames; ++i)
+            pWork[i] = {S16(pRaw + 4 * i) * 256, S16(pRaw + 4 * i + 2) * 256};
+        break;
+    case 4:
+        for (std::size_t i = 0; i < pFrames; ++i) {
+            const std::int32_t v = S24(pRaw + 3 * i);
+            pWork[i] = {v, v};
+        }
+        break;
+    case 5:
+        for (std::size_t i = 0; i < pFrames; ++i)
+            pWork[i] = {S24(pRaw + 6 * i), S24(pRaw + 6 * i + 3)};
+        break;
+    case 6:
+        DownmixSurround<6, 2>(pRaw, pFrames, pWork);
+        break;
+    case 7:
+        DownmixSurround<8, 2>(pRaw, pFrames, pWork);
+        break;
+    case 8:
+        DownmixSurround<6, 3>(pRaw, pFrames, pWork);
+        break;
+    case 9:
+        DownmixSurround<8, 3>(pRaw, pFrames, pWork);
+        break;
+    default:
+        break;
+    }
+}
+
+enum class Resampler { Pick, BoxAverage, Linear };
+
+void Resample(Resampler pKind, const SamplePair* pWork, std::int64_t pOut, double pRatio, std::int64_t pK,
+              SamplePair* pResult) noexcept {
+    switch (pKind) {
+    case Resampler::Pick:
+        if (pRatio == 1.0) {
+            std::copy(pWork, pWork + pOut, pResult);
+            return;
+        }
+        for (std::int64_t i = 0; i < pOut; ++i)
+            pResult[i] = pWork[RoundHalfEven(double(i) * pRatio)];
+        return;
+    case Resampler::Linear:
+        for (std::int64_t i = 0; i < pOut; ++i) {
+            const double t = double(i) * pRatio;
+            const auto i0 = std::int64_t(t);
+            const float w1 = float(t - double(i0));
+            const float w0 = 1.0f - w1;
+            const SamplePair& a = pWork[i0];
+            const SamplePair& b = pWork[i0 + 1];
+            pResult[i].Left = std::int32_t(RoundHalfEven(double(b.Left) * w1 + double(a.Left) * w0));
+            pResult[i].Right = std::int32_t(RoundHalfEven(double(b.Right) * w1 + double(a.Right) * w0));
+        }
+        return;
+    case Resampler::BoxAverage:
+        for (std::int64_t i = 0; i < pOut; ++i) {
+            const double t = double(i) * pRatio;
+            const auto i0 = std::int64_t(t);
+            const std::int64_t i1 = i0 + pK;
+            const float w1 = float(t - double(i0));
+            const float w0 = 1.0f - w1;
+            std::int64_t left = RoundHalfEven(double(pWork[i1].Left) * w1 + double(pWork[i0].Left) * w0);
+            std::int64_t right = RoundHalfEven(double(pWork[i1].Right) * w1 + double(pWork[i0].Right) * w0);
+            for (std::int64_t j = i0 + 1; j < i1; ++j) {
+                left += pWork[j].Left;
+                right += pWork[j].Right;
+            }
+            pResult[i].Left = std::int32_t(RoundHalfEven(double(left) / double(pK)));
+            pResult[i].Right = std::int32_t(RoundHalfEven(double(right) / double(pK)));
+        }
+        return;
+    }
+}
+
+// (a + b) / 2 to the nearest integer, ties to even.
+std::int32_t HalfEvenMean(std::int32_t pA, std::int32_t pB) noexcept {
+    const std::int64_t s = std::int64_t(pA) + pB;
+    const std::int64_t q = s >> 1; // floor
+    if ((s & 1) == 0) return std::int32_t(q);
+    return std::int32_t((q & 1) == 0 ? q : q + 1);
+}
+
+std::uint8_t To8(std::int32_t pX) noexcept {
+    const std::int32_t v = pX / 65536 + 128;
+    return std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+void Put16(std::int32_t pX, std::uint8_t* p) noexcept {
+    std::int32_t v = pX / 256;
+    if (v > 32767) v = 32767;
+    if (v < -32767) v = -32767;
+    p[0] = std::uint8_t(v & 0xFF);
+    p[1] = std::uint8_t((v >> 8) & 0xFF);
+}
+
+void Put24(std::int32_t pX, std::uint8_t* p) noexcept {
+    std::int32_t v = pX < -8388608 ? -8388608 : (pX > 8388607 ? 8388607 : pX);
+    p[0] = std::uint8_t(v & 0xFF);
+    p[1] = std::uint8_t((v >> 8) & 0xFF);
+    p[2] = std::uint8_t((v >> 16) & 0xFF);
+}
+
+template <typename Sample>
+void PackAll(const Sample* pIn, std::int64_t pCount, int pBits, std::uint8_t* pOut) noexcept {
+    constexpr int kValues = sizeof(Sample) / sizeof(std::int32_t);
+    const auto* values = reinterpret_cast<const std::int32_t*>(pIn);
+    const std::int64_t n = pCount * kValues;
+    switch (pBits) {
+    case 8:
+        for (std::int64_t i = 0; i < n; ++i)
+            pOut[i] = To8(values[i]);
+        break;
+    case 16:
+        for (std::int64_t i = 0; i < n; ++i)
+            Put16(values[i], pOut + 2 * i);
+        break;
+    default:
+        for (std::int64_t i = 0; i < n; ++i)
+            Put24(values[i], pOut + 3 * i);
+        break;
+    }
+}
+
+} // namespace
+
+C_ConvWave::C_ConvWave(QObject* pParent)
+    : QObject(pParent) {}
+
+int C_ConvWave::NeedConv(const std::string& pFilename, std::int32_t pFreq, std::int16_t pBit,
+                         std::int16_t pCh, std::int32_t pWaveMode) const {
+    return Support::Trapped(-1, [&] {
+        const WaveInfo info = WaveMMIO::GetWaveInfo(pFilename);
+        if (!info.Valid || info.DataOffset < 0 || info.DataSize < 0) return -1;
+        if (info.SamplesPerSec != pFreq) return 1;
+        if (pBit == 0 && pCh == 0) return pWaveMode != info.Mode ? 1 : 0;
+        return pBit != info.BitsPerSample || pCh != info.Channels ? 1 : 0;
+    });
+}
+
+int C_ConvWave::ConvWave(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
+                         std::int16_t pBit, std::int16_t pCh, std::int32_t pFlg, std::int32_t HeadderExists) {
+    bool created = false;
+    const int result = Support::Trapped(-1, [&] {
+        c_Canceled = 0;
+        c_SourceFN = pSourceFN;
+        c_TargetFN = pTargetFN;
+        created = HeadderExists == 0;
+        return Convert(pSourceFN, pTargetFN, pFreq, pBit, pCh, pFlg, HeadderExists);
+    });
+    if (result >= 0) return result;
+    // Trapped failure half way: leave no partial target behind.
+    if (created) Support::DeleteFileSafe(pTargetFN);
+    return 0;
+}
+
+int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
+                        std::int16_t pBit, std::int16_t pCh, std::int32_t pFlg, std::int32_t HeadderExists) {
+    const WaveInfo src = WaveMMIO::GetWaveInfo(pSourceFN);
+    if (!src.Valid || src.DataOffset <= 0 || src.DataSize <= 0) return 0;
+    if (pFreq <= 0 || (pBit != 8 && pBit != 16 && pBit != 24) || (pCh != 1 && pCh != 2)) return 0;
+    // A 32-bit block length, as the block loop counts in whole seconds of source.
+    if (std::int64_t(src.SamplesPerSec) * 5 > 0x7FFFFFFF) return 0;
+
+    // A data size field beyond the end of the file would only add silence: convert what is there.
+    const std::int64_t present = std::min<std::int64_t>(src.DataSize, src.FileSize - src.DataOffset);
+    if (present <= 0) return 0;
+
+    const std::int64_t targetFrameBytes = std::int64_t(pBit / 8) * pCh;
+
+    FileHandle target;
+    std::int64_t headerSize = 0;
+    if (HeadderExists == 0) {
+        target = WaveMMIO::WriteWaveHeader(pFreq, pBit, pCh, pTargetFN, 0);
+        if (!target) return 0;
+        headerSize = Support::FileSizeOfHandle(target);
+    } else {
+        Support::FileSizeOfPath(pTargetFN, headerSize);
+    }
+
+    const double ratio = double(src.SamplesPerSec) / double(pFreq);
+    const std::int64_t k =
+        pFreq < src.SamplesPerSec ? std::max<std::int64_t>(1, std::int64_t(std::floor(ratio))) : 1;
+    const double total = double(present) / double(src.BlockAlign);
+    const std::int64_t block = std::int64_t(src.SamplesPerSec) * 5;
+
+    // Output frames this file can produce. Downsampling never yields more frames than the source
+    // has; upsampling multiplies them, plus up to half a frame per block and the odd-size pad.
+    std::int64_t estimatedFrames = std::max<std::int64_t>(src.Frames, std::int64_t(std::floor(total)));
+    if (ratio < 1.0)
+        estimatedFrames =
+            std::int64_t(std::ceil((total + 1.0) / ratio)) + std::int64_t(std::ceil(total / block)) + 1;
+    if (estimatedFrames > (kSizeLimit - headerSize) / targetFrameBytes) {
+        if (HeadderExists == 0) {
+            target.Close();
+            Support::DeleteFileSafe(pTargetFN);
+        }
+        return 0;
+    }
+
+    Resampler kind = Resampler::Pick;
+    if ((pFlg & 1) != 0 && pFreq != src.SamplesPerSec)
+        kind = pFreq < src.SamplesPerSec ? Resampler::BoxAverage : Resampler::Linear;
+
+    const std::int64_t srcAlign = src.BlockAlign;
+    // The box average reaches k frames ahead; a source rate far above the target needs more spare.
+    const std::int64_t spare = std::max(kSpareFrames, k + 2);
+    std::int64_t written = 0;
+    double done = 0;
+    std::int32_t cancel = 0;
+    bool ioFailed = false;
+    do {
+        if (total <= done) break;
+        const double remaining = total - done;
+        std::int64_t n;
+        std::int64_t a = 0;
+        if (remaining > double(block)) {
+            n = block;
+            a = remaining > double(block + kLookAhead) ? kLookAhead
+                                                       : RoundHalfEven(remaining - double(block));
+        } else {
+            n = RoundHalfEven(remaining);
+        }
+        const std::int64_t m = RoundHalfEven(double(n) / ratio);
+        if (m == 0) break;
+
+        const std::int64_t frames = n + spare;
+        const auto rawBytes = std::size_t(frames * srcAlign);
+        if (c_Raw.size() < rawBytes) c_Raw.resize(rawBytes);
+        const auto wanted = std::size_t((n + a) * srcAlign);
+        const std::int64_t got = Support::ReadFileAtCounted(c_Raw.data(), wanted, pSourceFN,
+                                                            src.DataOffset + std::int64_t(done) * srcAlign);
+        // The bytes were there when the conversion started: a source that vanished or shrank since
+        // would only turn into silence, so the file fails instead.
+        if (got < std::int64_t(wanted)) {
+            ioFailed = true;
+            break;
+        }
+        // What a fresh zero-filled array would hold past the bytes read.
+        std::memset(c_Raw.data() + wanted, 0, rawBytes - wanted);
+
+        const auto workFrames = std::size_t(frames);
+        if (c_Work.size() < workFrames) c_Work.resize(workFrames);
+        Unpack(src.Mode, c_Raw.data(), workFrames, c_Work.data());
+
+        if (c_Resampled.size() < std::size_t(m)) c_Resampled.resize(std::size_t(m));
+        Resample(kind, c_Work.data(), m, ratio, k, c_Resampled.data());
+
+        const auto outBytes = std::size_t(m * targetFrameBytes);
+        if (c_Packed.size() < outBytes) c_Packed.resize(outBytes);
+        if (pCh == 1) {
+            if (c_Mono.size() < std::size_t(m)) c_Mono.resize(std::size_t(m));
+            for (std::int64_t i = 0; i < m; ++i)
+                c_Mono[std::size_t(i)] =
+                    HalfEvenMean(c_Resampled[std::size_t(i)].Left, c_Resampled[std::size_t(i)].Right);
+            PackAll(c_Mono.data(), m, pBit, c_Packed.data());
+        } else {
+            PackAll(c_Resampled.data(), m, pBit, c_Packed.data());
+        }
+
+        // A lost block (full disk, I/O error) would leave a file that looks complete: fail instead.
+        if (!Support::WriteFileAt(c_Packed.data(), outBytes, -1, target, pTargetFN)) {
+            ioFailed = true;
+            break;
+        }
+        written += std::int64_t(outBytes);
+        done += double(n);
+
+        Q_EMIT Prog(float(done / total), cancel);
+        Support::WaitWithEvents(c_BlockPause, 1);
+        if (cancel != 0) c_Canceled = 1;
+    } while (c_Canceled == 0);
+
+    if (c_Canceled == 0 && !ioFailed && (written & 1) != 0 && pCh == 1) {
+        std::vector<std::uint8_t> silence(std::size_t(targetFrameBytes), 0);
+        if (pBit == 8) silence[0] = 128;
+        ioFailed = !Support::WriteFileAt(silence.data(), silence.size(), -1, target, pTargetFN);
+    }
+    if (c_Canceled == 0 && !ioFailed)
+        ioFailed = !WaveMMIO::FixWaveHeader(pTargetFN, 0, 0, target) || !target.Close();
+    if (c_Canceled != 0 || ioFailed) {
+        target.Close();
+        Support::DeleteFileSafe(pTargetFN);
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+// Real numbers become integers to the nearest, ties to even: the default rounding mode.
+[[nodiscard]] inline std::int64_t RoundHalfEven(double pValue) noexcept {
+    return std::llrint(pValue);
+}

@@ -1,0 +1,149 @@
+#include "support/FileIO.h"
+
+#include "support/ErrorTrap.h"
+#include "support/FileUtil.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Support {
+
+bool FileHandle::Close() noexcept {
+    if (c_Fd < 0) return true;
+    const int rc = ::close(std::exchange(c_Fd, -1));
+    return rc == 0 || errno == EINTR;
+}
+
+namespace {
+
+// Full positional read; stops early only at end of file. Bytes read, or -1.
+std::int64_t PreadAll(int pFd, void* pBuffer, std::size_t pCount, std::int64_t pOffset) {
+    auto* out = static_cast<unsigned char*>(pBuffer);
+    std::size_t got = 0;
+    while (got < pCount) {
+        const ssize_t n =
+            ::pread(pFd, out + got, pCount - got, static_cast<off_t>(pOffset + std::int64_t(got)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(got);
+}
+
+bool WriteAll(int pFd, const void* pBuffer, std::size_t pCount) {
+    const auto* in = static_cast<const unsigned char*>(pBuffer);
+    std::size_t put = 0;
+    while (put < pCount) {
+        const ssize_t n = ::write(pFd, in + put, pCount - put);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        put += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+FileHandle OpenForRead(const std::string& pName) {
+    if (pName.empty()) return {};
+    int fd;
+    do {
+        fd = ::open(pName.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    return FileHandle(fd);
+}
+
+FileHandle CreateExclusive(const std::string& pName) {
+    if (pName.empty()) return {};
+    int fd;
+    do {
+        fd = ::open(pName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? FileHandle() : FileHandle(fd);
+}
+
+std::int64_t ReadFileAtCounted(void* pBuffer, std::size_t pCount, const std::string& pName,
+                               std::int64_t pOffset) {
+    return Trapped<std::int64_t>(-1, [&]() -> std::int64_t {
+        if (pOffset < 0) return -1;
+        FileHandle h = OpenForRead(pName);
+        if (!h) return -1;
+        return PreadAll(h.Fd(), pBuffer, pCount, pOffset);
+    });
+}
+
+int ReadFileAt(void* pBuffer, std::size_t pCount, const std::string& pName, std::int64_t pOffset,
+               int pAttempts) {
+    const int attempts = pAttempts > 1 ? pAttempts : 1;
+    for (int i = 1; i <= attempts; ++i) {
+        if (ReadFileAtCounted(pBuffer, pCount, pName, pOffset) >= 0) return 1;
+        if (i < attempts) WaitWithEvents(500, 10);
+    }
+    return 0;
+}
+
+int WriteFileAt(const void* pBuffer, std::size_t pCount, std::int64_t pOffset, FileHandle& pHandle,
+                const std::string& pName) {
+    const int ok = Trapped(0, [&] {
+        if (!pHandle) {
+            if (pName.empty()) return 0;
+            int fd;
+            do {
+                fd = ::open(pName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            } while (fd < 0 && errno == EINTR);
+            if (fd < 0) return 0;
+            pHandle = FileHandle(fd);
+        }
+        const off_t pos = pOffset == -1
+                              ? ::lseek(pHandle.Fd(), 0, SEEK_END)
+                              : (pOffset < 0 ? off_t(-1) : ::lseek(pHandle.Fd(), off_t(pOffset), SEEK_SET));
+        if (pos < 0) return 0;
+        return WriteAll(pHandle.Fd(), pBuffer, pCount) ? 1 : 0;
+    });
+    if (!ok) pHandle.Close();
+    return ok;
+}
+
+int SeekFile(const FileHandle& pHandle, std::int64_t pOffset) {
+    if (!pHandle || pOffset < 0) return -1;
+    return ::lseek(pHandle.Fd(), off_t(pOffset), SEEK_SET) < 0 ? -1 : 0;
+}
+
+std::int64_t FileSizeOfHandle(const FileHandle& pHandle) {
+    if (!pHandle) return -1;
+    struct stat st {};
+    if (::fstat(pHandle.Fd(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int32_t FileSizeOfPath(const std::string& pName, std::int64_t& pSize) {
+    pSize = 0;
+    const FileHandle h = OpenForRead(pName);
+    const std::int64_t size = FileSizeOfHandle(h);
+    if (size < 0) return 0;
+    pSize = size;
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>(size) & 0xFFFFFFFFu));
+}
+
+std::uint32_t SaturateToDword(std::int64_t pValue) noexcept {
+    if (pValue < 0) return 0;
+    if (pValue > 0xFFFFFFFFLL) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(pValue);
+}
+
+} // namespace Support
