@@ -72,7 +72,8 @@ inline void Put32(Bytes& b, std::uint32_t v) {
     Put16(b, v >> 16);
 }
 inline void PutId(Bytes& b, const char* id) {
-    b.insert(b.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(id[i]));
 }
 
 inline std::uint32_t Get32(const Bytes& b, std::size_t at) {
@@ -92,7 +93,8 @@ inline Bytes Chunk(const char* pId, const Bytes& pBody, std::int64_t pDeclaredSi
     Bytes c;
     PutId(c, pId);
     Put32(c, pDeclaredSize < 0 ? std::uint32_t(pBody.size()) : std::uint32_t(pDeclaredSize));
-    c.insert(c.end(), pBody.begin(), pBody.end());
+    for (const std::uint8_t byte : pBody)
+        c.push_back(byte);
     if (pBody.size() % 2 == 1 && pDeclaredSize < 0) c.push_back(0);
     return c;
 }
@@ -115,11 +117,13 @@ inline Bytes Riff(const std::vector<Bytes>& pChunks) {
     Bytes body;
     PutId(body, "WAVE");
     for (const Bytes& c : pChunks)
-        body.insert(body.end(), c.begin(), c.end());
+        for (const std::uint8_t byte : c)
+            body.push_back(byte);
     Bytes file;
     PutId(file, "RIFF");
     Put32(file, std::uint32_t(body.size()));
-    file.insert(file.end(), body.begin(), body.end());
+    for (const std::uint8_t byte : body)
+        file.push_back(byte);
     return file;
 }
 

@@ -1,0 +1,184 @@
+#include "app/CliConverter.h"
+#include "engine/WaveMMIO.h"
+#include "tests/common/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+using namespace TestFiles;
+
+namespace {
+
+struct Finished {
+    int ExitCode = -1;
+    std::string Output;
+};
+
+// Runs tolvane-cli with its output in a file; pOnStarted may signal the running process.
+class CliRun {
+public:
+    CliRun(const TempDir& pDir, std::vector<std::string> pArgs)
+        : c_Log(pDir / "cli.log") {
+        const std::string exe = std::string(TOLVANE_BIN_DIR) + "/tolvane-cli";
+        pArgs.insert(pArgs.begin(), exe);
+        std::vector<char*> argv;
+        for (auto& a : pArgs)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, c_Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        const int rc = posix_spawn(&c_Pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) throw std::runtime_error("cannot start tolvane-cli");
+    }
+    void Signal(int pSignal) const { ::kill(c_Pid, pSignal); }
+    Finished Wait() {
+        int status = 0;
+        ::waitpid(c_Pid, &status, 0);
+        const Bytes log = ReadFile(c_Log);
+        std::filesystem::remove(c_Log);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                std::string(log.begin(), log.end())};
+    }
+
+private:
+    std::string c_Log;
+    pid_t c_Pid = -1;
+};
+
+Finished RunCli(const TempDir& pDir, std::vector<std::string> pArgs) {
+    return CliRun(pDir, std::move(pArgs)).Wait();
+}
+
+class Cli : public ::testing::Test {
+protected:
+    TempDir Dir;
+    std::string Make(const std::string& pName, const Bytes& pBytes) {
+        const std::string path = Dir / pName;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        WriteFile(path, pBytes);
+        return path;
+    }
+};
+
+bool Contains(const std::string& pText, const std::string& pPart) {
+    return pText.find(pPart) != std::string::npos;
+}
+
+TEST_F(Cli, ConvertsIntoTheOutputFolderAndNeverReplaces) {
+    const std::string src = Make("in/song.wav", PcmWav(2, 44100, 16, Samples16(Noise16(2 * 4410, 1))));
+    const Bytes original = ReadFile(src);
+    const std::string out = Dir / "out";
+    Finished r = RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono8bit", "--out", out});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "converted  " + src + " -> " + out + "/song.wav")) << r.Output;
+    WaveInfo info = WaveMMIO::GetWaveInfo(out + "/song.wav");
+    EXPECT_EQ(info.Valid, 1);
+    EXPECT_EQ(info.SamplesPerSec, 22050);
+    EXPECT_EQ(info.Mode, 0);
+    EXPECT_EQ(info.Frames, 2206) << "2205 frames padded to an even size";
+
+    // Again: a numbered name, the first output untouched, no temporary left over.
+    const Bytes first = ReadFile(out + "/song.wav");
+    WriteFile(out + "/song01.wav", Bytes{1, 2, 3});
+    r = RunCli(Dir, {src, "--rate", "22050", "--mode", "0", "--out", out});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output;
+    EXPECT_EQ(ReadFile(out + "/song.wav"), first);
+    EXPECT_EQ(ReadFile(out + "/song01.wav"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(ReadFile(out + "/song02.wav"), first);
+    EXPECT_EQ(std::filesystem::directory_iterator(out) != std::filesystem::directory_iterator(), true);
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        EXPECT_FALSE(Contains(e.path().filename().string(), "~conv")) << e.path();
+    EXPECT_EQ(ReadFile(src), original);
+}
+
+TEST_F(Cli, OutputGoesBesideTheSourceByDefaultAndRelativePathsWork) {
+    Make("a.wav", PcmWav(1, 8000, 8, Bytes(800, 128)));
+    const std::string cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(Dir.Path());
+    const Finished r = RunCli(Dir, {"a.wav", "--rate", "16000", "--mode", "stereo16BIT"});
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(r.ExitCode, 0) << r.Output;
+    const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "a01.wav");
+    EXPECT_EQ(info.Valid, 1);
+    EXPECT_EQ(info.Frames, 1600);
+    EXPECT_EQ(info.Mode, 3);
+}
+
+TEST_F(Cli, FilesAlreadyInTheTargetFormatWriteNothing) {
+    const std::string src = Make("same.wav", PcmWav(2, 48000, 24, Bytes(600, 0)));
+    const Finished r = RunCli(Dir, {src, "--rate", "48000", "--mode", "Stereo24bit", "--out", Dir / "o"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(Contains(r.Output, "unchanged  " + src)) << r.Output;
+    EXPECT_TRUE(std::filesystem::is_empty(Dir / "o"));
+}
+
+TEST_F(Cli, FailedFilesAreReportedAndTheRestStillConverted) {
+    const std::string bad = Make("bad.wav", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
+    const std::string mp3 =
+        Make("x.wav", Riff({Chunk("fmt ", FmtBody(85, 2, 44100, 0)), Chunk("data", {1, 2})}));
+    const std::string good = Make("good.wav", PcmWav(1, 8000, 16, Samples16({1, 2, 3, 4})));
+    const std::string out = Dir / "o";
+    const Finished r = RunCli(
+        Dir, {bad, Dir / "missing.wav", mp3, good, "--rate", "8000", "--mode", "Mono8bit", "--out", out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Contains(r.Output, "failed     " + bad + "  (not a PCM WAV file)")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "failed     " + Dir / "missing.wav" + "  (file not found)")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "failed     " + mp3)) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "1 converted, 0 unchanged, 3 failed")) << r.Output;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(out + "/good.wav").Valid, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
+    const std::string src = Make("a.wav", PcmWav(1, 8000, 8, Bytes(8, 128)));
+    EXPECT_EQ(RunCli(Dir, {src, "--rate", "12345"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--mode", "Surround 5.1 16bit"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--mode", "6"}).ExitCode, 2);
+    EXPECT_NE(RunCli(Dir, {}).ExitCode, 0);
+    Make("file", Bytes{1});
+    EXPECT_EQ(RunCli(Dir, {src, "--out", Dir / "file/sub"}).ExitCode, 2);
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.wav", "file"}));
+}
+
+TEST_F(Cli, InterruptStopsLikeTheStopButton) {
+    // Long enough to be caught in the middle: 3 minutes at 44.1 kHz to 96 kHz 24-bit stereo.
+    const std::string src = Make("long.wav", PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 180), 1)));
+    const std::string next = Make("next.wav", PcmWav(1, 8000, 8, Bytes(80, 128)));
+    const std::string out = Dir / "o";
+    CliRun run(Dir, {src, next, "--rate", "96000", "--mode", "Stereo24bit", "--out", out});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!std::filesystem::exists(out + "/~conv.wav") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    run.Signal(SIGINT);
+    const Finished r = run.Wait();
+    EXPECT_EQ(r.ExitCode, 130) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "stopped    " + src)) << r.Output;
+    EXPECT_FALSE(Contains(r.Output, next)) << "no file after the stop is started";
+    EXPECT_TRUE(std::filesystem::is_empty(out));
+}
+
+TEST(CliModes, NamesAndNumbers) {
+    EXPECT_EQ(ParseTargetMode("0"), 0);
+    EXPECT_EQ(ParseTargetMode("5"), 5);
+    EXPECT_EQ(ParseTargetMode("mono24BIT"), 4);
+    EXPECT_EQ(ParseTargetMode("Stereo8bit"), 1);
+    EXPECT_EQ(ParseTargetMode("6"), -1);
+    EXPECT_EQ(ParseTargetMode("-1"), -1);
+    EXPECT_EQ(ParseTargetMode("Surround 7.1 24bit"), -1);
+    EXPECT_EQ(ParseTargetMode(""), -1);
+}
+
+} // namespace
