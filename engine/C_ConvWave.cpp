@@ -6,10 +6,17 @@
 #include "support/FileUtil.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using Support::FileHandle;
+
+static_assert(std::endian::native == std::endian::little, "samples are copied in file byte order");
 
 namespace {
 
@@ -68,10 +75,24 @@ void Unpack(int pMode, const std::uint8_t* pRaw, std::size_t pFrames, SamplePair
             pWork[i] = {v, v};
         }
         break;
-    case 3:
-        for (std::size_t i = 0; i < pFrames; ++i)
+    case 3: {
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Four frames at a time: each 16-bit sample lands in the top half of a 32-bit lane,
+        // and an arithmetic shift by 8 leaves sample * 256.
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 4 <= pFrames; i += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pRaw + 4 * i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pWork + i),
+                             _mm_srai_epi32(_mm_unpacklo_epi16(zero, v), 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pWork + i + 2),
+                             _mm_srai_epi32(_mm_unpackhi_epi16(zero, v), 8));
+        }
+#endif
+        for (; i < pFrames; ++i)
             pWork[i] = {S16(pRaw + 4 * i) * 256, S16(pRaw + 4 * i + 2) * 256};
         break;
+    }
     case 4:
         for (std::size_t i = 0; i < pFrames; ++i) {
             const std::int32_t v = S24(pRaw + 3 * i);
@@ -99,6 +120,78 @@ void Unpack(int pMode, const std::uint8_t* pRaw, std::size_t pFrames, SamplePair
     }
 }
 
+// Where output i falls in the source: frame i0 = floor(i * ratio) and the single-precision
+// weights of frames i0 + 1 (w1) and i0 (w0). Calls pVisit(i, i0, w1, w0) with the weights widened
+// to double, two outputs at a time where SSE2 allows; the results equal the scalar formulas.
+template <typename Visit>
+inline void ForEachPosition(std::int64_t pOut, double pRatio, Visit&& pVisit) noexcept {
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    // Blocks are at most 2^31 frames, so positions fit 32-bit lanes.
+    const __m128d ratio = _mm_set1_pd(pRatio);
+    for (; i + 2 <= pOut; i += 2) {
+        const __m128d t = _mm_mul_pd(_mm_set_pd(double(i + 1), double(i)), ratio);
+        const __m128i i0 = _mm_cvttpd_epi32(t);
+        const __m128 w1 = _mm_cvtpd_ps(_mm_sub_pd(t, _mm_cvtepi32_pd(i0)));
+        const __m128 w0 = _mm_sub_ps(_mm_set1_ps(1.0f), w1);
+        const __m128d w1d = _mm_cvtps_pd(w1);
+        const __m128d w0d = _mm_cvtps_pd(w0);
+        pVisit(i, _mm_cvtsi128_si32(i0), _mm_unpacklo_pd(w1d, w1d), _mm_unpacklo_pd(w0d, w0d));
+        pVisit(i + 1, _mm_cvtsi128_si32(_mm_srli_si128(i0, 4)), _mm_unpackhi_pd(w1d, w1d),
+               _mm_unpackhi_pd(w0d, w0d));
+    }
+    for (; i < pOut; ++i) {
+        const double t = double(i) * pRatio;
+        const auto i0 = std::int64_t(t);
+        const float w1 = float(t - double(i0));
+        const float w0 = 1.0f - w1;
+        pVisit(i, i0, _mm_set1_pd(double(w1)), _mm_set1_pd(double(w0)));
+    }
+#else
+    for (; i < pOut; ++i) {
+        const double t = double(i) * pRatio;
+        const auto i0 = std::int64_t(t);
+        const float w1 = float(t - double(i0));
+        const float w0 = 1.0f - w1;
+        pVisit(i, i0, double(w1), double(w0));
+    }
+#endif
+}
+
+#if defined(__SSE2__)
+using Weight = __m128d;
+
+// round(b * w1 + a * w0) for both channels, products and sum in double precision.
+inline SamplePair Blend(const SamplePair& pB, Weight pW1, const SamplePair& pA, Weight pW0) noexcept {
+    const __m128d b = _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pB)));
+    const __m128d a = _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pA)));
+    // Converts under the default rounding mode: to nearest, ties to even.
+    SamplePair out;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out),
+                     _mm_cvtpd_epi32(_mm_add_pd(_mm_mul_pd(b, pW1), _mm_mul_pd(a, pW0))));
+    return out;
+}
+
+inline SamplePair DivideRounded(std::int64_t pLeft, std::int64_t pRight, double pK) noexcept {
+    SamplePair out;
+    const __m128d q = _mm_div_pd(_mm_set_pd(double(pRight), double(pLeft)), _mm_set1_pd(pK));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&out), _mm_cvtpd_epi32(q));
+    return out;
+}
+#else
+using Weight = double;
+
+inline SamplePair Blend(const SamplePair& pB, Weight pW1, const SamplePair& pA, Weight pW0) noexcept {
+    return {std::int32_t(RoundHalfEven(double(pB.Left) * pW1 + double(pA.Left) * pW0)),
+            std::int32_t(RoundHalfEven(double(pB.Right) * pW1 + double(pA.Right) * pW0))};
+}
+
+inline SamplePair DivideRounded(std::int64_t pLeft, std::int64_t pRight, double pK) noexcept {
+    return {std::int32_t(RoundHalfEven(double(pLeft) / pK)),
+            std::int32_t(RoundHalfEven(double(pRight) / pK))};
+}
+#endif
+
 enum class Resampler { Pick, BoxAverage, Linear };
 
 void Resample(Resampler pKind, const SamplePair* pWork, std::int64_t pOut, double pRatio, std::int64_t pK,
@@ -113,33 +206,22 @@ void Resample(Resampler pKind, const SamplePair* pWork, std::int64_t pOut, doubl
             pResult[i] = pWork[RoundHalfEven(double(i) * pRatio)];
         return;
     case Resampler::Linear:
-        for (std::int64_t i = 0; i < pOut; ++i) {
-            const double t = double(i) * pRatio;
-            const auto i0 = std::int64_t(t);
-            const float w1 = float(t - double(i0));
-            const float w0 = 1.0f - w1;
-            const SamplePair& a = pWork[i0];
-            const SamplePair& b = pWork[i0 + 1];
-            pResult[i].Left = std::int32_t(RoundHalfEven(double(b.Left) * w1 + double(a.Left) * w0));
-            pResult[i].Right = std::int32_t(RoundHalfEven(double(b.Right) * w1 + double(a.Right) * w0));
-        }
+        ForEachPosition(pOut, pRatio, [&](std::int64_t i, std::int64_t i0, Weight w1, Weight w0) {
+            pResult[i] = Blend(pWork[i0 + 1], w1, pWork[i0], w0);
+        });
         return;
     case Resampler::BoxAverage:
-        for (std::int64_t i = 0; i < pOut; ++i) {
-            const double t = double(i) * pRatio;
-            const auto i0 = std::int64_t(t);
+        ForEachPosition(pOut, pRatio, [&](std::int64_t i, std::int64_t i0, Weight w1, Weight w0) {
             const std::int64_t i1 = i0 + pK;
-            const float w1 = float(t - double(i0));
-            const float w0 = 1.0f - w1;
-            std::int64_t left = RoundHalfEven(double(pWork[i1].Left) * w1 + double(pWork[i0].Left) * w0);
-            std::int64_t right = RoundHalfEven(double(pWork[i1].Right) * w1 + double(pWork[i0].Right) * w0);
+            const SamplePair ends = Blend(pWork[i1], w1, pWork[i0], w0);
+            std::int64_t left = ends.Left;
+            std::int64_t right = ends.Right;
             for (std::int64_t j = i0 + 1; j < i1; ++j) {
                 left += pWork[j].Left;
                 right += pWork[j].Right;
             }
-            pResult[i].Left = std::int32_t(RoundHalfEven(double(left) / double(pK)));
-            pResult[i].Right = std::int32_t(RoundHalfEven(double(right) / double(pK)));
-        }
+            pResult[i] = DivideRounded(left, right, double(pK));
+        });
         return;
     }
 }
@@ -147,48 +229,58 @@ void Resample(Resampler pKind, const SamplePair* pWork, std::int64_t pOut, doubl
 // (a + b) / 2 to the nearest integer, ties to even.
 std::int32_t HalfEvenMean(std::int32_t pA, std::int32_t pB) noexcept {
     const std::int64_t s = std::int64_t(pA) + pB;
-    const std::int64_t q = s >> 1; // floor
-    if ((s & 1) == 0) return std::int32_t(q);
-    return std::int32_t((q & 1) == 0 ? q : q + 1);
+    const std::int64_t q = s >> 1; // floor; an odd sum with an odd floor rounds up to even
+    return std::int32_t(q + (s & q & 1));
 }
 
-std::uint8_t To8(std::int32_t pX) noexcept {
-    const std::int32_t v = pX / 65536 + 128;
-    return std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+#if defined(__SSE2__)
+// x / 2^pShift truncated toward zero, four lanes at a time.
+inline __m128i DivideTowardZero(__m128i pX, int pShift) noexcept {
+    const __m128i bias = _mm_and_si128(_mm_srai_epi32(pX, 31), _mm_set1_epi32((1 << pShift) - 1));
+    return _mm_sra_epi32(_mm_add_epi32(pX, bias), _mm_cvtsi32_si128(pShift));
 }
+#endif
 
-void Put16(std::int32_t pX, std::uint8_t* p) noexcept {
-    std::int32_t v = pX / 256;
-    if (v > 32767) v = 32767;
-    if (v < -32767) v = -32767;
-    p[0] = std::uint8_t(v & 0xFF);
-    p[1] = std::uint8_t((v >> 8) & 0xFF);
-}
-
-void Put24(std::int32_t pX, std::uint8_t* p) noexcept {
-    std::int32_t v = pX < -8388608 ? -8388608 : (pX > 8388607 ? 8388607 : pX);
-    p[0] = std::uint8_t(v & 0xFF);
-    p[1] = std::uint8_t((v >> 8) & 0xFF);
-    p[2] = std::uint8_t((v >> 16) & 0xFF);
-}
-
-template <typename Sample>
-void PackAll(const Sample* pIn, std::int64_t pCount, int pBits, std::uint8_t* pOut) noexcept {
-    constexpr int kValues = sizeof(Sample) / sizeof(std::int32_t);
-    const auto* values = reinterpret_cast<const std::int32_t*>(pIn);
-    const std::int64_t n = pCount * kValues;
+void PackValues(const std::int32_t* pValues, std::int64_t pCount, int pBits, std::uint8_t* pOut) noexcept {
+    std::int64_t i = 0;
     switch (pBits) {
     case 8:
-        for (std::int64_t i = 0; i < n; ++i)
-            pOut[i] = To8(values[i]);
+#if defined(__SSE2__)
+        for (; i + 8 <= pCount; i += 8) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pValues + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pValues + i + 4));
+            const __m128i words = _mm_add_epi16(
+                _mm_packs_epi32(DivideTowardZero(a, 16), DivideTowardZero(b, 16)), _mm_set1_epi16(128));
+            // Unsigned saturation is the clamp to 0 .. 255.
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + i), _mm_packus_epi16(words, words));
+        }
+#endif
+        for (; i < pCount; ++i)
+            pOut[i] = std::uint8_t(std::clamp(pValues[i] / 65536 + 128, 0, 255));
         break;
     case 16:
-        for (std::int64_t i = 0; i < n; ++i)
-            Put16(values[i], pOut + 2 * i);
+#if defined(__SSE2__)
+        for (; i + 8 <= pCount; i += 8) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pValues + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pValues + i + 4));
+            const __m128i words = _mm_packs_epi32(DivideTowardZero(a, 8), DivideTowardZero(b, 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 2 * i),
+                             _mm_max_epi16(words, _mm_set1_epi16(-32767)));
+        }
+#endif
+        // -32768 is written as -32767, like any value past the positive limit.
+        for (; i < pCount; ++i) {
+            const auto v = std::int16_t(std::clamp(pValues[i] / 256, -32767, 32767));
+            std::memcpy(pOut + 2 * i, &v, 2);
+        }
         break;
     default:
-        for (std::int64_t i = 0; i < n; ++i)
-            Put24(values[i], pOut + 3 * i);
+        for (; i < pCount; ++i) {
+            const std::int32_t v = std::clamp(pValues[i], -8388608, 8388607);
+            pOut[3 * i] = std::uint8_t(v & 0xFF);
+            pOut[3 * i + 1] = std::uint8_t((v >> 8) & 0xFF);
+            pOut[3 * i + 2] = std::uint8_t((v >> 16) & 0xFF);
+        }
         break;
     }
 }
@@ -324,9 +416,12 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
             for (std::int64_t i = 0; i < m; ++i)
                 c_Mono[std::size_t(i)] =
                     HalfEvenMean(c_Resampled[std::size_t(i)].Left, c_Resampled[std::size_t(i)].Right);
-            PackAll(c_Mono.data(), m, pBit, c_Packed.data());
+            PackValues(c_Mono.data(), m, pBit, c_Packed.data());
         } else {
-            PackAll(c_Resampled.data(), m, pBit, c_Packed.data());
+            // A pair is two packed 32-bit values: left then right, as the file interleaves them.
+            static_assert(sizeof(SamplePair) == 2 * sizeof(std::int32_t));
+            PackValues(reinterpret_cast<const std::int32_t*>(c_Resampled.data()), 2 * m, pBit,
+                       c_Packed.data());
         }
 
         // A lost block (full disk, I/O error) would leave a file that looks complete: fail instead.

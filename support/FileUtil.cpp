@@ -64,6 +64,15 @@ bool EntryExists(const std::string& pPath) {
     return !pPath.empty() && ::lstat(pPath.c_str(), &st) == 0;
 }
 
+// Two names for the same directory entry (not merely two hard links to one file).
+bool SameEntry(const std::string& pA, const std::string& pB) {
+    std::error_code ec1;
+    std::error_code ec2;
+    const auto a = std::filesystem::weakly_canonical(pA, ec1);
+    const auto b = std::filesystem::weakly_canonical(pB, ec2);
+    return !ec1 && !ec2 && a == b;
+}
+
 bool RenameNoReplace(const std::string& pSource, const std::string& pTarget) {
     if (::renameat2(AT_FDCWD, pSource.c_str(), AT_FDCWD, pTarget.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
@@ -139,7 +148,9 @@ int FolderExists(const std::string& pPath) {
     return Trapped(0, [&] {
         if (pPath.empty()) return 0;
         std::string path = SetTrailingSeparator(pPath, 1);
-        if (path.empty()) path = std::string(1, kSeparator);
+        // Only the root itself loses everything to the separator rule; blanks name nothing.
+        if (path.empty() && pPath == std::string(1, kSeparator)) path = pPath;
+        if (path.empty()) return 0;
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
     });
@@ -168,7 +179,10 @@ int RenameFileRetry(const std::string& pSource, const std::string& pTarget, int 
     return Trapped(0, [&] {
         if (IsReservedDeviceName(pSource) || IsReservedDeviceName(pTarget)) return 0;
         if (pSource.empty() || pTarget.empty()) return 0;
-        if (pOverwrite != 0) DeleteFileSafe(pTarget);
+        // Moving a file onto itself is already done; deleting the "target" would lose it.
+        if (SameEntry(pSource, pTarget)) return 1;
+        // The target is only given up when there is something to take its place.
+        if (pOverwrite != 0 && EntryExists(pSource)) DeleteFileSafe(pTarget);
         for (int n = 1; n <= 10; ++n) {
             if (RenameNoReplace(pSource, pTarget)) return 1;
             if (n < 10) WaitWithEvents(n * 10, 1);
@@ -179,9 +193,10 @@ int RenameFileRetry(const std::string& pSource, const std::string& pTarget, int 
 
 int CopyFileSafe(const std::string& pSource, const std::string& pTarget, int pOverwrite) {
     return Trapped(0, [&] {
-        if (pOverwrite != 0 && EntryExists(pTarget) && !DeleteFileSafe(pTarget)) return 0;
+        if (SameEntry(pSource, pTarget)) return 0;
         FileHandle in = OpenForRead(pSource);
         if (!in) return 0;
+        if (pOverwrite != 0 && EntryExists(pTarget) && !DeleteFileSafe(pTarget)) return 0;
         FileHandle out = CreateExclusive(pTarget);
         if (!out) return 0;
         std::vector<char> buffer(1 << 20);
