@@ -12,7 +12,6 @@
 #include <cstring>
 #include <exception>
 #include <limits>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -42,7 +41,10 @@ constexpr std::size_t kBlockFrames = 16384;
 // std::sin dominated the run time; this is within ~1e-9 of it, far below a 24-bit step.
 // pTurns is the phase in whole turns, any magnitude.
 inline double SinTurns(double pTurns) {
-    double t = pTurns - std::floor(pTurns + 0.5); // [-0.5, 0.5)
+    // Truncation instead of std::floor, which is a libm call without SSE4.1.
+    double whole = static_cast<double>(static_cast<std::int64_t>(pTurns + 0.5));
+    if (whole > pTurns + 0.5) whole -= 1.0;
+    double t = pTurns - whole; // [-0.5, 0.5)
     if (t > 0.25)
         t = 0.5 - t;
     else if (t < -0.25)
@@ -148,20 +150,26 @@ std::array<std::uint8_t, 44> MakeHeader(const Options& pOpt, std::uint32_t pData
     return h;
 }
 
+// Rounds half up by truncating a value made positive; std::lrint is a libm call per sample.
+inline std::uint32_t Quantize(double pValue, double pScale) {
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(pValue * pScale + (pScale + 1.5)) -
+                                      static_cast<std::int32_t>(pScale + 1.0));
+}
+
 // pValue in [-1, 1]; symmetric scaling so +1 and -1 both fit without clipping.
 inline void PutSample(std::uint8_t*& pOut, double pValue, unsigned pBits) {
     switch (pBits) {
     case 8:
-        *pOut++ = static_cast<std::uint8_t>(std::lrint(pValue * 127.0) + 128);
+        *pOut++ = static_cast<std::uint8_t>(Quantize(pValue, 127.0) + 128);
         break;
     case 16: {
-        const auto v = static_cast<std::uint32_t>(std::lrint(pValue * 32767.0));
+        const std::uint32_t v = Quantize(pValue, 32767.0);
         *pOut++ = static_cast<std::uint8_t>(v);
         *pOut++ = static_cast<std::uint8_t>(v >> 8);
         break;
     }
     default: {
-        const auto v = static_cast<std::uint32_t>(std::lrint(pValue * 8388607.0));
+        const std::uint32_t v = Quantize(pValue, 8388607.0);
         *pOut++ = static_cast<std::uint8_t>(v);
         *pOut++ = static_cast<std::uint8_t>(v >> 8);
         *pOut++ = static_cast<std::uint8_t>(v >> 16);
@@ -188,8 +196,8 @@ public:
         }
     }
 
-    // Phases are recomputed from the absolute frame index at each block start, so error never accumulates
-    // over a long file.
+    // Phases derive from the absolute frame index (the sweep's at each block start), so rounding error
+    // cannot build up over a long file.
     void Fill(std::uint8_t* pOut, std::uint64_t pFirst, std::size_t pCount) {
         const unsigned bits = c_Opt.Bits;
         const bool stereo = c_Opt.Channels == 2;
@@ -240,17 +248,27 @@ private:
     Xorshift64 c_Noise;
 };
 
+std::string Hz(double pValue) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g Hz", pValue);
+    return text;
+}
+
 void Validate(Options& pOpt) {
+    // Checked here rather than by CLI11: its range checks let NaN through (a NaN length would never end)
+    // and print unreadable bounds.
+    if (pOpt.Rate == 0) throw std::runtime_error("--rate must be at least 1 Hz");
+    if (!(std::isfinite(pOpt.Seconds) && pOpt.Seconds >= 0.0))
+        throw std::runtime_error("--seconds must be a finite number, 0 or more");
+    if (!(pOpt.Amplitude >= 0.0 && pOpt.Amplitude <= 1.0))
+        throw std::runtime_error("--amplitude must be between 0 and 1");
     const double nyquist = pOpt.Rate / 2.0;
     if (pOpt.Freq2 == 0.0) pOpt.Freq2 = std::min(8000.0, 0.9 * nyquist);
-    if (pOpt.Kind != Signal::Noise) {
-        if (!(pOpt.Freq > 0.0 && pOpt.Freq <= nyquist))
-            throw std::runtime_error("--freq must be above 0 and at most half the rate (" +
-                                     std::to_string(nyquist) + " Hz)");
-        if (pOpt.Kind == Signal::Sweep && !(pOpt.Freq2 > 0.0 && pOpt.Freq2 <= nyquist))
-            throw std::runtime_error("--freq2 must be above 0 and at most half the rate (" +
-                                     std::to_string(nyquist) + " Hz)");
-    }
+    if (pOpt.Kind == Signal::Noise) return;
+    if (!(pOpt.Freq > 0.0 && pOpt.Freq <= nyquist))
+        throw std::runtime_error("--freq must be above 0 and at most half the rate (" + Hz(nyquist) + ")");
+    if (pOpt.Kind == Signal::Sweep && !(pOpt.Freq2 > 0.0 && pOpt.Freq2 <= nyquist))
+        throw std::runtime_error("--freq2 must be above 0 and at most half the rate (" + Hz(nyquist) + ")");
 }
 
 int Run(Options pOpt) {
@@ -294,29 +312,23 @@ int main(int argc, char** argv) {
                  "independent noise.",
                  "tolvane-wavgen"};
     Options opt;
-    const std::map<std::string, Signal> signals{
-        {"tone", Signal::Tone}, {"sweep", Signal::Sweep}, {"noise", Signal::Noise}};
+    std::string signal = "tone";
 
     app.add_option("OUT", opt.Path, "WAV file to create (never overwritten)")->required();
-    app.add_option("--rate", opt.Rate, "sample rate in Hz")
-        ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+    app.add_option("--rate", opt.Rate, "sample rate in Hz")->capture_default_str();
     app.add_option("--bits", opt.Bits, "bits per sample: 8 (unsigned), 16 or 24")
         ->capture_default_str()
         ->check(CLI::IsMember({8u, 16u, 24u}));
     app.add_option("--channels", opt.Channels, "1 or 2")
         ->capture_default_str()
         ->check(CLI::IsMember({1u, 2u}));
-    app.add_option("--seconds", opt.Seconds, "duration")
+    app.add_option("--seconds", opt.Seconds, "duration")->capture_default_str();
+    app.add_option("--signal", signal, "tone, sweep (logarithmic, --freq to --freq2) or noise")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    app.add_option("--signal", opt.Kind, "tone, sweep (logarithmic, --freq to --freq2) or noise")
-        ->transform(CLI::CheckedTransformer(signals, CLI::ignore_case));
+        ->check(CLI::IsMember({"tone", "sweep", "noise"}));
     app.add_option("--freq", opt.Freq, "tone frequency, or sweep start, in Hz")->capture_default_str();
     app.add_option("--freq2", opt.Freq2, "sweep end in Hz (default: 8000 or 90% of half the rate, if lower)");
-    app.add_option("--amplitude", opt.Amplitude, "peak level, 0 to 1 of full scale")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--amplitude", opt.Amplitude, "peak level, 0 to 1 of full scale")->capture_default_str();
 
     try {
         app.parse(argc, argv);
@@ -324,6 +336,7 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
 
+    opt.Kind = signal == "sweep" ? Signal::Sweep : signal == "noise" ? Signal::Noise : Signal::Tone;
     try {
         return Run(opt);
     } catch (const std::exception& e) {
