@@ -311,6 +311,12 @@ int C_ConvWave::ConvWave(const std::string& pSourceFN, const std::string& pTarge
         created = HeadderExists == 0;
         return Convert(pSourceFN, pTargetFN, pFreq, pBit, pCh, pFlg, HeadderExists);
     });
+    // The block arrays live as long as one conversion.
+    c_Raw = {};
+    c_Work = {};
+    c_Resampled = {};
+    c_Mono = {};
+    c_Packed = {};
     if (result >= 0) return result;
     // Trapped failure half way: leave no partial target behind.
     if (created) Support::DeleteFileSafe(pTargetFN);

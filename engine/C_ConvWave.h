@@ -46,7 +46,7 @@ private:
     std::string c_TargetFN;
     int c_BlockPause = 20;
 
-    // Block arrays, kept between blocks and cleared where a fresh array would be zero.
+    // Block arrays, reused from block to block and cleared where a fresh array would be zero.
     std::vector<std::uint8_t> c_Raw;
     std::vector<SamplePair> c_Work;
     std::vector<SamplePair> c_Resampled;
