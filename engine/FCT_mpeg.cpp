@@ -1,0 +1,1 @@
+#include "engine/FCT_mpeg.h"
