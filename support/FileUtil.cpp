@@ -120,7 +120,19 @@ std::string TrimSpaces(const std::string& pText) {
     return pText.substr(first, last - first + 1);
 }
 
+namespace {
+std::string& AppFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+} // namespace
+
+void AppFolder(const std::string& pFolder) {
+    AppFolderOverride() = pFolder.empty() ? pFolder : SetTrailingSeparator(pFolder, 0);
+}
+
 std::string AppFolder() {
+    if (!AppFolderOverride().empty()) return AppFolderOverride();
     static const std::string folder = [] {
         std::error_code ec;
         const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);

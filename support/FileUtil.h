@@ -12,6 +12,9 @@ inline constexpr char kSeparator = '/';
 
 // The running executable's folder with exactly one trailing "/".
 [[nodiscard]] std::string AppFolder();
+// Puts the program folder elsewhere (a test's temporary folder, an embedding program); empty
+// returns to the executable's folder.
+void AppFolder(const std::string& pFolder);
 // The folder of the system's own programs, with a trailing "/".
 [[nodiscard]] std::string SystemFolder();
 

@@ -1,5 +1,6 @@
 #include "support/FileUtil.h"
 
+#include "tests/common/TestApp.h"
 #include "tests/common/TestFiles.h"
 
 #include <QCoreApplication>
@@ -37,10 +38,7 @@ double MsSince(std::chrono::steady_clock::time_point pStart) {
 
 // Events only run with an application object, and a process may have only one.
 void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "tests_support";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    TestApp::Instance();
 }
 
 // The fake xdg-open must be found first; the real PATH comes back even when an assertion fails.

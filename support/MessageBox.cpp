@@ -1,0 +1,107 @@
+#include "support/MessageBox.h"
+
+#include "support/MessageBoxGeometry.h"
+
+#include <QEvent>
+#include <QMessageBox>
+#include <QObject>
+#include <QScreen>
+#include <QWidget>
+
+namespace Support {
+
+namespace {
+
+// Moves the box when it first shows, once its real size is known.
+class CentreOnShow : public QObject {
+public:
+    explicit CentreOnShow(QWidget* pForm)
+        : c_Form(pForm) {}
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() != QEvent::Show || c_Done) return false;
+        auto* box = qobject_cast<QWidget*>(pWatched);
+        QScreen* screen = c_Form->screen();
+        if (box == nullptr || screen == nullptr) return false;
+        c_Done = true;
+        const double tpp = 1440.0 / c_Form->logicalDpiX();
+        const QRect frame = c_Form->frameGeometry();
+        const QRect area = screen->geometry();
+        const QSize size = box->frameGeometry().size();
+        const BoxPoint p = CenteredBoxTopLeft((frame.x() - area.x()) * tpp, (frame.y() - area.y()) * tpp,
+                                              frame.width() * tpp, frame.height() * tpp, size.width(),
+                                              size.height(), area.width(), area.height(), tpp);
+        box->move(area.x() + p.X, area.y() + p.Y);
+        return false;
+    }
+
+private:
+    QWidget* c_Form;
+    bool c_Done = false;
+};
+
+QMessageBox::StandardButtons Buttons(int pStyle) {
+    switch (pStyle & 0x0F) {
+    case vbOKCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case vbAbortRetryIgnore:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case vbYesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case vbYesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case vbRetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+QMessageBox::Icon Icon(int pStyle) {
+    switch (pStyle & 0xF0) {
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+int Code(int pButton) {
+    switch (pButton) {
+    case QMessageBox::Cancel:
+        return vbCancel;
+    case QMessageBox::Abort:
+        return vbAbort;
+    case QMessageBox::Retry:
+        return vbRetry;
+    case QMessageBox::Ignore:
+        return vbIgnore;
+    case QMessageBox::Yes:
+        return vbYes;
+    case QMessageBox::No:
+        return vbNo;
+    default:
+        return vbOK;
+    }
+}
+
+} // namespace
+
+int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm) {
+    QMessageBox box(Icon(pStyle), QString::fromStdString(pCaption), QString::fromStdString(pText),
+                    Buttons(pStyle), pForm);
+    CentreOnShow centre(pForm);
+    if (pForm != nullptr && !pForm->isMinimized()) box.installEventFilter(&centre);
+    const int result = box.exec();
+    // Closing the box without a button counts as its escape button.
+    return Code(result);
+}
+
+} // namespace Support

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+// Standard message boxes centred on their owner window.
+namespace Support {
+
+// Style bits: buttons in the low four bits, icon in the next four.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbOKCancel = 1;
+inline constexpr int vbAbortRetryIgnore = 2;
+inline constexpr int vbYesNoCancel = 3;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbRetryCancel = 5;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+
+// Button codes returned.
+inline constexpr int vbOK = 1;
+inline constexpr int vbCancel = 2;
+inline constexpr int vbAbort = 3;
+inline constexpr int vbRetry = 4;
+inline constexpr int vbIgnore = 5;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+
+// Shows a modal box owned by pForm (may be null) and returns the button pressed.
+int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm);
+
+} // namespace Support
