@@ -1,7 +1,10 @@
 // tolvane-cli: converts WAV files from the command line with the same engine as the window.
 #include "app/CliConverter.h"
+#include "app/CliInfo.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
+#include "support/Log.h"
+#include "support/Settings.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,7 +48,9 @@ int main(int argc, char** argv) {
     std::string modeText = "Stereo16bit";
     bool noDither = false;
     std::string outFolder;
+    bool info = false;
     app.add_option("FILE", files, "WAV files to convert")->required();
+    app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
     app.add_option("--rate", rate, "target sample rate in Hz (" + RateList() + ")")->capture_default_str();
     app.add_option("--mode", modeText,
                    "target mode by name or number: 0 Mono8bit, 1 Stereo8bit, 2 Mono16bit, 3 Stereo16bit, "
@@ -54,6 +59,16 @@ int main(int argc, char** argv) {
     app.add_flag("--no-dither", noDither, "pick the nearest sample instead of interpolating when resampling");
     app.add_option("--out", outFolder, "output folder (created when missing; default: beside each source)");
     CLI11_PARSE(app, argc, argv);
+
+    Support::InitSettingsStore(Support::kProductTitle);
+    Support::LoadLogSwitches();
+    const std::string startFolder = std::filesystem::current_path().string();
+
+    if (info) {
+        for (const std::string& path : Support::ParseCommandLine(files, startFolder))
+            std::cout << DescribeFile(path);
+        return 0;
+    }
 
     const auto rates = WaveMMIO::TargetRates();
     if (std::find(rates.begin(), rates.end(), rate) == rates.end()) {

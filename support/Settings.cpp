@@ -47,6 +47,12 @@ std::string KeySection(const std::string& pKey) {
 
 } // namespace
 
+void InitSettingsStore(const std::string& pTitle) {
+    AppTitle(pTitle);
+    const std::string ini = AppFolder() + pTitle + ".ini";
+    IniPath(FileExists(ini) ? ini : std::string());
+}
+
 std::string AppTitle() {
     std::lock_guard lock(State().Lock);
     return State().Title;

@@ -17,7 +17,11 @@ enum class SettingsStoreKind { Registry = 1, Ini = 2 };
 enum class RegistryHive { CurrentUser, LocalMachine };
 
 inline constexpr const char* kCompanyName = "Hesterby";
+inline constexpr const char* kProductTitle = "Tolvane";
 inline constexpr const char* kDefaultSection = "conf";
+
+// Start-up: caches the title and chooses the store once, by whether "<title>.ini" exists now.
+void InitSettingsStore(const std::string& pTitle);
 
 [[nodiscard]] std::string AppTitle();
 void AppTitle(const std::string& pTitle);

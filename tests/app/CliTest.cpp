@@ -170,6 +170,47 @@ TEST_F(Cli, InterruptStopsLikeTheStopButton) {
     EXPECT_TRUE(std::filesystem::is_empty(out));
 }
 
+TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
+    const std::string wav = Make("a.wav", PcmWav(2, 48000, 16, Samples16({1, 2, 3, 4})));
+    // One MPEG-1 Layer III frame header, 128 kbit/s, 44100 Hz, joint stereo, in a 1000-byte file.
+    Bytes mp3(1000, 0);
+    mp3[0] = 0xFF, mp3[1] = 0xFB, mp3[2] = 0x90, mp3[3] = 0x64;
+    const std::string mpeg = Make("b.mp3", mp3);
+    const Finished r = RunCli(Dir, {"--info", wav, mpeg});
+    EXPECT_EQ(r.ExitCode, 0);
+    const std::string first = r.Output.substr(0, r.Output.find("\n\n") + 2);
+    const std::vector<std::string> expected{"File=" + wav,
+                                            "WaveInfo.Valid=1",
+                                            "WaveInfo.Frames=2",
+                                            "WaveInfo.SamplesPerSec=48000",
+                                            "WaveInfo.BitsPerSample=16",
+                                            "WaveInfo.Channels=2",
+                                            "WaveInfo.BlockAlign=4",
+                                            "WaveInfo.DataOffset=44",
+                                            "WaveInfo.DataSize=8",
+                                            "WaveInfo.FileSize=52",
+                                            "WaveInfo.Mode=3",
+                                            "WaveInfo.Milliseconds=0",
+                                            "WaveInfo.FormatTag=1",
+                                            "MpegInfo.Result=0",
+                                            "MpegInfo.AudioStart=1"};
+    std::string lines;
+    for (const auto& line : expected)
+        lines += line + "\n";
+    EXPECT_EQ(first.substr(0, lines.size()), lines);
+    EXPECT_TRUE(Contains(first, "\nMpegInfo.HeaderBytes=000000\nWaveFileType=wav\n\n")) << first;
+
+    const std::string second = r.Output.substr(first.size());
+    for (const std::string& line :
+         {"File=" + mpeg, std::string("WaveInfo.Valid=0"), std::string("MpegInfo.Result=1"),
+          std::string("MpegInfo.AudioBytes=1000"), std::string("MpegInfo.Milliseconds=62"),
+          std::string("MpegInfo.ResyncBytes=1254"), std::string("MpegInfo.ShortText=mp3(44.1kHz/128kb/JS)"),
+          std::string("MpegInfo.LongText=mp3(44100Hz/128kbps/JointStereo)"),
+          std::string("MpegInfo.HeaderBytes=FB9064"), std::string("WaveFileType=mp3")})
+        EXPECT_TRUE(Contains(second, line + "\n")) << line << "\n" << second;
+    EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '='), 2 * (1 + 12 + 1 + 17 + 1));
+}
+
 TEST(CliModes, NamesAndNumbers) {
     EXPECT_EQ(ParseTargetMode("0"), 0);
     EXPECT_EQ(ParseTargetMode("5"), 5);

@@ -18,7 +18,6 @@ protected:
         std::filesystem::create_directories(Dir / "config");
         ::setenv("XDG_CONFIG_HOME", (Dir / "config").c_str(), 1);
         Support::AppFolder(Dir.Path());
-        Support::AppTitle("Tolvane");
         Restart();
     }
 
@@ -31,10 +30,7 @@ protected:
     }
 
     // What start-up does: the INI file is used only when it exists now.
-    void Restart() {
-        const std::string ini = Support::AppFolder() + Support::AppTitle() + ".ini";
-        Support::IniPath(Support::FileExists(ini) ? ini : std::string());
-    }
+    void Restart() { Support::InitSettingsStore("Tolvane"); }
 
     [[nodiscard]] std::string IniFile() const { return Dir / "Tolvane.ini"; }
     [[nodiscard]] std::string UserStore() const { return Dir / "config/hesterby/tolvane.conf"; }
