@@ -4,6 +4,7 @@
 
 #include <gst/gst.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -26,8 +27,29 @@ struct GFree {
 bool EnsureRuntime() {
     static std::once_flag once;
     static bool ok = false;
-    std::call_once(once, [] { ok = gst_init_check(nullptr, nullptr, nullptr) != FALSE; });
+    std::call_once(once, [] {
+        ok = gst_init_check(nullptr, nullptr, nullptr) != FALSE;
+        if (ok) LoadProgramPlugins();
+    });
     return ok;
+}
+
+void LoadProgramPlugins() {
+    GstElementFactory* factory = gst_element_factory_find("wavdest");
+    if (factory != nullptr) {
+        gst_object_unref(factory);
+        return;
+    }
+    // The writer plugin ships beside the executable, wherever the program folder was moved to.
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return;
+    const std::string file = (exe.parent_path() / "libgstwavdest.so").string();
+    if (!std::filesystem::exists(file, ec)) return;
+    GError* error = nullptr;
+    GstPlugin* plugin = gst_plugin_load_file(file.c_str(), &error);
+    if (plugin != nullptr) gst_object_unref(plugin);
+    if (error != nullptr) g_error_free(error);
 }
 
 std::vector<std::string> AudioDeviceNames(bool pInput) {

@@ -1,0 +1,527 @@
+// Stands in for the DirectShow runtime: graphs of friendly filters built from GStreamer bins
+// whose pads exist from the start. May include GStreamer; nothing outside engine/graph/ sees it.
+#include "engine/graph/AudioDevices.h"
+#include "engine/graph/Catalogue.h"
+#include "engine/graph/FilterGraph.h"
+#include "support/Log.h"
+
+#include <gst/gst.h>
+
+#include <QString>
+
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+
+namespace Graph {
+
+namespace {
+
+constexpr GstClockTime kPrerollTimeout = 10 * GST_SECOND;
+
+struct UnrefObject {
+    void operator()(gpointer p) const noexcept {
+        if (p != nullptr) gst_object_unref(p);
+    }
+};
+struct FreeCaps {
+    void operator()(GstCaps* p) const noexcept {
+        if (p != nullptr) gst_caps_unref(p);
+    }
+};
+struct FreeMessage {
+    void operator()(GstMessage* p) const noexcept {
+        if (p != nullptr) gst_message_unref(p);
+    }
+};
+using BusPtr = std::unique_ptr<GstBus, UnrefObject>;
+using PadPtr = std::unique_ptr<GstPad, UnrefObject>;
+using CapsPtr = std::unique_ptr<GstCaps, FreeCaps>;
+using MessagePtr = std::unique_ptr<GstMessage, FreeMessage>;
+
+bool HasFactory(const std::string& pName) {
+    GstElementFactory* factory = gst_element_factory_find(pName.c_str());
+    if (factory == nullptr) return false;
+    gst_object_unref(factory);
+    return true;
+}
+
+GstElement* Make(const char* pFactory) {
+    return gst_element_factory_make(pFactory, nullptr);
+}
+
+bool IsAudio(GstPad* pPad) {
+    CapsPtr caps(gst_pad_get_current_caps(pPad));
+    if (!caps) caps.reset(gst_pad_query_caps(pPad, nullptr));
+    if (!caps || gst_caps_get_size(caps.get()) == 0) return false;
+    const gchar* name = gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
+    return name != nullptr && g_str_has_prefix(name, "audio/");
+}
+
+// Streams nobody asked for end in a sink of their own, so they never stop the others.
+void Swallow(GstBin* pBin, GstPad* pPad) {
+    GstElement* sink = Make("fakesink");
+    if (sink == nullptr) return;
+    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+    gst_bin_add(pBin, sink);
+    gst_element_sync_state_with_parent(sink);
+    PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+    gst_pad_link(pPad, sinkPad.get());
+}
+
+// Whether the default audio output can open here; measuring must work on machines without one.
+bool AudioOutputOpens() {
+    static const bool opens = [] {
+        GstElement* sink = Make("autoaudiosink");
+        if (sink == nullptr) return false;
+        const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        gst_object_unref(sink);
+        return ok;
+    }();
+    return opens;
+}
+
+class GstFilter;
+class GstGraph;
+
+class GstPin final : public Pin {
+public:
+    GstPin(GstFilter& pOwner, GstPad* pGhost, PinDirection pDirection, std::string pName)
+        : c_Owner(pOwner)
+        , c_Ghost(pGhost)
+        , c_Direction(pDirection)
+        , c_Name(std::move(pName)) {}
+    PinDirection Direction() const override { return c_Direction; }
+    std::string PinID() const override { return c_Name; }
+    bool Connect(Pin& pInput) override;
+    void Disconnect() override;
+    GstPad* Pad() const { return c_Ghost; }
+    GstFilter& Owner() const { return c_Owner; }
+
+private:
+    GstFilter& c_Owner;
+    GstPad* c_Ghost; // owned by the bin
+    PinDirection c_Direction;
+    std::string c_Name;
+    GstElement* c_Inserted = nullptr; // a decoder put between this pin and its peer
+};
+
+class GstFilter final : public Filter {
+public:
+    GstFilter(GstGraph& pGraph, const CatalogueEntry& pEntry);
+    std::string Name() const override { return c_Entry.Name; }
+    std::vector<Pin*> Pins() override {
+        std::vector<Pin*> pins;
+        for (auto& p : c_Pins)
+            pins.push_back(p.get());
+        return pins;
+    }
+    bool IsFileSource() const override {
+        return c_Entry.Kind == FilterKind::FileSource || c_Entry.Kind == FilterKind::SourceSplit;
+    }
+    bool Filename(const std::string& pPath) override {
+        if (c_FileSource == nullptr) return false;
+        g_object_set(c_FileSource, "location", pPath.c_str(), nullptr);
+        return true;
+    }
+    bool SetFileName(const std::string& pPath) override {
+        if (c_FileSink == nullptr) return false;
+        g_object_set(c_FileSink, "location", pPath.c_str(), nullptr);
+        return true;
+    }
+    const CatalogueEntry& Entry() const { return c_Entry; }
+    GstElement* Bin() const { return c_Bin; }
+    GstElement* Volume() const { return c_Volume; }
+    GstElement* Panorama() const { return c_Panorama; }
+    GstGraph& Owner() const { return c_Graph; }
+    // Whether what comes out is already raw audio.
+    bool ProducesRaw() const {
+        return c_Entry.Kind == FilterKind::Decoder || c_Entry.Kind == FilterKind::MpegDecoder;
+    }
+    bool WantsRaw() const {
+        return c_Entry.Kind == FilterKind::WavWriter || c_Entry.Kind == FilterKind::Renderer;
+    }
+    bool Valid() const { return c_Bin != nullptr; }
+
+private:
+    static void OnPadAdded(GstElement* pElement, GstPad* pPad, gpointer pSelf);
+    static void OnNoMorePads(GstElement* pElement, gpointer pSelf);
+    void AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget);
+    void Build();
+    int AudioOutputIndex() const;
+
+    GstGraph& c_Graph;
+    const CatalogueEntry& c_Entry;
+    GstElement* c_Bin = nullptr; // owned by the pipeline
+    GstElement* c_FileSource = nullptr;
+    GstElement* c_FileSink = nullptr;
+    GstElement* c_Volume = nullptr;
+    GstElement* c_Panorama = nullptr;
+    std::vector<std::unique_ptr<GstPin>> c_Pins;
+    std::mutex c_Lock;
+    bool c_AudioBound = false;
+};
+
+class GstGraph final : public FilterGraph {
+public:
+    GstGraph()
+        : c_Pipeline(gst_pipeline_new(nullptr)) {
+        if (c_Pipeline != nullptr) gst_object_ref_sink(c_Pipeline);
+    }
+    ~GstGraph() override {
+        c_Filters.clear();
+        if (c_Pipeline != nullptr) {
+            gst_element_set_state(c_Pipeline, GST_STATE_NULL);
+            gst_object_unref(c_Pipeline);
+        }
+    }
+    std::vector<std::string> RegisteredFilters() const override {
+        std::vector<std::string> names;
+        for (const CatalogueEntry& entry : Catalogue()) {
+            bool present = true;
+            for (const std::string& factory : entry.Factories)
+                present = present && HasFactory(factory);
+            if (present) names.push_back(entry.Name);
+        }
+        return names;
+    }
+    Filter* AddFilter(const std::string& pRegisteredName) override {
+        const CatalogueEntry* entry = FindEntry(pRegisteredName);
+        if (entry == nullptr || c_Pipeline == nullptr) return nullptr;
+        auto filter = std::make_unique<GstFilter>(*this, *entry);
+        if (!filter->Valid()) return nullptr;
+        c_Filters.push_back(std::move(filter));
+        return c_Filters.back().get();
+    }
+    std::vector<Filter*> Filters() override {
+        std::vector<Filter*> filters;
+        for (auto& f : c_Filters)
+            filters.push_back(f.get());
+        return filters;
+    }
+    bool Run() override {
+        c_Completed = 0;
+        return gst_element_set_state(c_Pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    }
+    bool Pause() override {
+        return gst_element_set_state(c_Pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    }
+    bool Stop() override {
+        // Stopping releases the files: the writer closes its output here.
+        return gst_element_set_state(c_Pipeline, GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
+    }
+    GraphState State(int pTimeoutMs) override {
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(c_Pipeline, &state, nullptr, GstClockTime(pTimeoutMs) * GST_MSECOND);
+        if (state == GST_STATE_PLAYING) return GraphState::Running;
+        if (state == GST_STATE_PAUSED) return GraphState::Paused;
+        return GraphState::Stopped;
+    }
+    long WaitForCompletion(int pTimeoutMs) override {
+        if (c_Completed != 0) return c_Completed;
+        BusPtr bus(gst_element_get_bus(c_Pipeline));
+        MessagePtr message(gst_bus_timed_pop_filtered(bus.get(), GstClockTime(pTimeoutMs) * GST_MSECOND,
+                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        if (!message) return 0;
+        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
+            c_Completed = kEventComplete;
+        } else {
+            GError* error = nullptr;
+            gst_message_parse_error(message.get(), &error, nullptr);
+            Support::WriteLog(std::string("Graph error: ") + (error != nullptr ? error->message : "unknown"),
+                              0);
+            if (error != nullptr) g_error_free(error);
+            c_Completed = kEventErrorAbort;
+        }
+        return c_Completed;
+    }
+    double Duration() override {
+        Preroll();
+        gint64 duration = 0;
+        if (!gst_element_query_duration(c_Pipeline, GST_FORMAT_TIME, &duration) || duration < 0) return 0;
+        return double(duration) / double(GST_SECOND);
+    }
+    double CurrentPosition() override {
+        gint64 position = 0;
+        if (gst_element_query_position(c_Pipeline, GST_FORMAT_TIME, &position) && position >= 0)
+            return double(position) / double(GST_SECOND);
+        // A writer's byte stream has no time: ask what feeds the writer.
+        for (auto& filter : c_Filters) {
+            if (filter->Entry().Kind != FilterKind::WavWriter) continue;
+            for (Pin* pin : filter->Pins())
+                if (pin->Direction() == PinDirection::Input &&
+                    gst_pad_peer_query_position(static_cast<GstPin*>(pin)->Pad(), GST_FORMAT_TIME,
+                                                &position) &&
+                    position >= 0)
+                    return double(position) / double(GST_SECOND);
+        }
+        return 0;
+    }
+    void CurrentPosition(double pSeconds) override {
+        Preroll();
+        gst_element_seek_simple(c_Pipeline, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                gint64(std::max(0.0, pSeconds) * double(GST_SECOND)));
+    }
+    double Rate() override { return c_Rate; }
+    void Rate(double pRate) override {
+        c_Rate = pRate > 0 ? pRate : 1.0;
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(c_Pipeline, &state, nullptr, 0);
+        if (state < GST_STATE_PAUSED) return;
+        gint64 position = 0;
+        gst_element_query_position(c_Pipeline, GST_FORMAT_TIME, &position);
+        gst_element_seek(c_Pipeline, c_Rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET,
+                         position, GST_SEEK_TYPE_NONE, 0);
+    }
+    long Volume() override { return c_Volume; }
+    void Volume(long pVolume) override {
+        c_Volume = std::clamp(pVolume, -10000L, 0L);
+        // Hundredths of a decibel to a linear factor.
+        const double linear = std::pow(10.0, double(c_Volume) / 2000.0);
+        for (auto& f : c_Filters)
+            if (f->Volume() != nullptr) g_object_set(f->Volume(), "volume", linear, nullptr);
+    }
+    long Balance() override { return c_Balance; }
+    void Balance(long pBalance) override {
+        c_Balance = std::clamp(pBalance, -10000L, 10000L);
+        for (auto& f : c_Filters)
+            if (f->Panorama() != nullptr)
+                g_object_set(f->Panorama(), "panorama", float(c_Balance) / 10000.0f, nullptr);
+    }
+
+    GstElement* Pipeline() const { return c_Pipeline; }
+
+private:
+    void Preroll() {
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(c_Pipeline, &state, nullptr, 0);
+        if (state >= GST_STATE_PAUSED) return;
+        if (gst_element_set_state(c_Pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) return;
+        gst_element_get_state(c_Pipeline, nullptr, nullptr, kPrerollTimeout);
+    }
+
+    GstElement* c_Pipeline;
+    std::vector<std::unique_ptr<GstFilter>> c_Filters;
+    long c_Completed = 0;
+    double c_Rate = 1.0;
+    long c_Volume = 0;
+    long c_Balance = 0;
+};
+
+GstFilter::GstFilter(GstGraph& pGraph, const CatalogueEntry& pEntry)
+    : c_Graph(pGraph)
+    , c_Entry(pEntry) {
+    Build();
+}
+
+int GstFilter::AudioOutputIndex() const {
+    // The output the pin choice would take: the audio one, or the second stream.
+    for (std::size_t i = 0; i < c_Entry.Outputs.size(); ++i) {
+        QString id = QString::fromStdString(c_Entry.Outputs[i]).toLower();
+        id.remove(QLatin1Char(' '));
+        if (id.contains(QStringLiteral("audio")) ||
+            (id.contains(QStringLiteral("1")) && id.contains(QStringLiteral("stream"))))
+            return int(i);
+    }
+    return 0;
+}
+
+void GstFilter::AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget) {
+    GstPad* ghost = pTarget != nullptr
+                        ? gst_ghost_pad_new(pName.c_str(), pTarget)
+                        : gst_ghost_pad_new_no_target(
+                              pName.c_str(), pDirection == PinDirection::Input ? GST_PAD_SINK : GST_PAD_SRC);
+    gst_pad_set_active(ghost, TRUE);
+    gst_element_add_pad(c_Bin, ghost);
+    c_Pins.push_back(std::make_unique<GstPin>(*this, ghost, pDirection, pName));
+}
+
+void GstFilter::Build() {
+    GstElement* bin = gst_bin_new(nullptr);
+    c_Bin = bin;
+    gst_bin_add(GST_BIN(c_Graph.Pipeline()), bin);
+    auto add = [bin](const char* pFactory) {
+        GstElement* e = Make(pFactory);
+        if (e != nullptr) gst_bin_add(GST_BIN(bin), e);
+        return e;
+    };
+    auto pad = [](GstElement* pElement, const char* pName) {
+        return PadPtr(gst_element_get_static_pad(pElement, pName));
+    };
+    auto chain = [](std::initializer_list<GstElement*> pElements) {
+        GstElement* previous = nullptr;
+        for (GstElement* e : pElements) {
+            if (previous != nullptr) gst_element_link(previous, e);
+            previous = e;
+        }
+    };
+    const std::string in = c_Entry.Inputs.empty() ? std::string() : c_Entry.Inputs.front();
+    switch (c_Entry.Kind) {
+    case FilterKind::FileSource: {
+        c_FileSource = add("filesrc");
+        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(c_FileSource, "src").get());
+        break;
+    }
+    case FilterKind::SourceSplit: {
+        c_FileSource = add("filesrc");
+        GstElement* split = add("parsebin");
+        chain({c_FileSource, split});
+        for (const std::string& name : c_Entry.Outputs)
+            AddGhost(name, PinDirection::Output, nullptr);
+        g_signal_connect(split, "pad-added", G_CALLBACK(OnPadAdded), this);
+        g_signal_connect(split, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
+        break;
+    }
+    case FilterKind::Parser:
+    case FilterKind::Splitter:
+    case FilterKind::Decoder: {
+        GstElement* inner = add(c_Entry.Kind == FilterKind::Decoder ? "decodebin" : "parsebin");
+        AddGhost(in, PinDirection::Input, pad(inner, "sink").get());
+        for (const std::string& name : c_Entry.Outputs)
+            AddGhost(name, PinDirection::Output, nullptr);
+        g_signal_connect(inner, "pad-added", G_CALLBACK(OnPadAdded), this);
+        g_signal_connect(inner, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
+        break;
+    }
+    case FilterKind::MpegDecoder: {
+        GstElement* parse = add("mpegaudioparse");
+        GstElement* decoder = add(c_Entry.Decoder.c_str());
+        chain({parse, decoder});
+        AddGhost(in, PinDirection::Input, pad(parse, "sink").get());
+        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(decoder, "src").get());
+        break;
+    }
+    case FilterKind::PassThrough: {
+        GstElement* identity = add("identity");
+        AddGhost(in, PinDirection::Input, pad(identity, "sink").get());
+        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(identity, "src").get());
+        break;
+    }
+    case FilterKind::WavWriter: {
+        GstElement* convert = add("audioconvert");
+        // Deterministic integer output: no dither, no noise shaping.
+        g_object_set(convert, "dithering", 0, "noise-shaping", 0, nullptr);
+        GstElement* writer = add("wavdest");
+        chain({convert, writer});
+        AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
+        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(writer, "src").get());
+        break;
+    }
+    case FilterKind::FileWriter: {
+        c_FileSink = add("filesink");
+        g_object_set(c_FileSink, "sync", FALSE, "async", FALSE, nullptr);
+        AddGhost(in, PinDirection::Input, pad(c_FileSink, "sink").get());
+        break;
+    }
+    case FilterKind::Renderer: {
+        GstElement* convert = add("audioconvert");
+        GstElement* resample = add("audioresample");
+        c_Volume = add("volume");
+        c_Panorama = HasFactory("audiopanorama") ? add("audiopanorama") : nullptr;
+        GstElement* convert2 = add("audioconvert");
+        const bool pulse = c_Entry.Factories.back() == "pulsesink";
+        GstElement* sink = add(pulse ? "pulsesink" : (AudioOutputOpens() ? "autoaudiosink" : "fakesink"));
+        if (sink != nullptr && !pulse && !AudioOutputOpens()) g_object_set(sink, "sync", TRUE, nullptr);
+        if (c_Panorama != nullptr)
+            chain({convert, resample, c_Volume, c_Panorama, convert2, sink});
+        else
+            chain({convert, resample, c_Volume, convert2, sink});
+        AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
+        break;
+    }
+    }
+}
+
+void GstFilter::OnPadAdded(GstElement*, GstPad* pPad, gpointer pSelf) {
+    auto* self = static_cast<GstFilter*>(pSelf);
+    std::lock_guard lock(self->c_Lock);
+    if (!self->c_AudioBound && IsAudio(pPad)) {
+        int index = 0;
+        int audio = self->AudioOutputIndex();
+        for (auto& pin : self->c_Pins) {
+            if (pin->Direction() != PinDirection::Output) continue;
+            if (index++ != audio) continue;
+            if (gst_ghost_pad_set_target(GST_GHOST_PAD(pin->Pad()), pPad)) {
+                self->c_AudioBound = true;
+                return;
+            }
+        }
+    }
+    Swallow(GST_BIN(self->c_Bin), pPad);
+}
+
+void GstFilter::OnNoMorePads(GstElement*, gpointer pSelf) {
+    auto* self = static_cast<GstFilter*>(pSelf);
+    std::lock_guard lock(self->c_Lock);
+    if (self->c_AudioBound) return;
+    // Nothing will ever flow: say so instead of leaving the graph to wait.
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream");
+    gst_element_post_message(self->c_Bin, gst_message_new_error(GST_OBJECT(self->c_Bin), error, nullptr));
+    g_error_free(error);
+}
+
+bool GstPin::Connect(Pin& pInput) {
+    auto& input = static_cast<GstPin&>(pInput);
+    if (c_Direction != PinDirection::Output || input.Direction() != PinDirection::Input) return false;
+    if (gst_pad_is_linked(c_Ghost) || gst_pad_is_linked(input.Pad())) return false;
+    GstElement* pipeline = c_Owner.Owner().Pipeline();
+    if (input.Owner().WantsRaw() && !c_Owner.ProducesRaw()) {
+        // The two sides do not fit: a decoder goes in between, as an intelligent connect would.
+        GstElement* decoder = Make("decodebin");
+        if (decoder == nullptr) return false;
+        gst_bin_add(GST_BIN(pipeline), decoder);
+        PadPtr sink(gst_element_get_static_pad(decoder, "sink"));
+        if (gst_pad_link(c_Ghost, sink.get()) != GST_PAD_LINK_OK) {
+            gst_bin_remove(GST_BIN(pipeline), decoder);
+            return false;
+        }
+        struct Route {
+            static void Added(GstElement* pDecoder, GstPad* pPad, gpointer pTarget) {
+                auto* target = static_cast<GstPad*>(pTarget);
+                if (!gst_pad_is_linked(target) && IsAudio(pPad) &&
+                    gst_pad_link(pPad, target) == GST_PAD_LINK_OK)
+                    return;
+                Swallow(GST_BIN(GST_ELEMENT_PARENT(pDecoder)), pPad);
+            }
+        };
+        g_signal_connect(decoder, "pad-added", G_CALLBACK(Route::Added), input.Pad());
+        c_Inserted = decoder;
+        return true;
+    }
+    return gst_pad_link(c_Ghost, input.Pad()) == GST_PAD_LINK_OK;
+}
+
+void GstPin::Disconnect() {
+    PadPtr peer(gst_pad_get_peer(c_Ghost));
+    if (peer) gst_pad_unlink(c_Ghost, peer.get());
+    if (c_Inserted != nullptr) {
+        gst_element_set_state(c_Inserted, GST_STATE_NULL);
+        gst_bin_remove(GST_BIN(c_Owner.Owner().Pipeline()), c_Inserted);
+        c_Inserted = nullptr;
+    }
+}
+
+class GstRuntime final : public Runtime {
+public:
+    std::shared_ptr<FilterGraph> CreateGraph() override {
+        if (!EnsureRuntime()) return nullptr;
+        return std::make_shared<GstGraph>();
+    }
+};
+
+Runtime* g_Installed = nullptr;
+
+} // namespace
+
+Runtime& CurrentRuntime() {
+    static GstRuntime runtime;
+    return g_Installed != nullptr ? *g_Installed : runtime;
+}
+
+void UseRuntime(Runtime* pRuntime) {
+    g_Installed = pRuntime;
+}
+
+} // namespace Graph
