@@ -1,6 +1,8 @@
 #include "app/CliConverter.h"
 
 #include "engine/C_ConvWave.h"
+#include "engine/C_DecodeAudio.h"
+#include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
 
@@ -41,52 +43,126 @@ bool CliConverter::StopRequested() noexcept {
     return g_StopRequested != 0;
 }
 
+namespace {
+
+// Temporary files of one source, removed on every way out unless handed on.
+class Temporaries {
+public:
+    ~Temporaries() {
+        for (const std::string& path : c_Paths)
+            Support::DeleteFileSafe(path);
+    }
+    void Add(const std::string& pPath) { c_Paths.push_back(pPath); }
+    void Release(const std::string& pPath) { std::erase(c_Paths, pPath); }
+    void Drop(const std::string& pPath) {
+        Support::DeleteFileSafe(pPath);
+        Release(pPath);
+    }
+
+private:
+    std::vector<std::string> c_Paths;
+};
+
+// A decoder that reports the same fraction this many times in a row has stalled.
+constexpr int kStallReports = 200;
+
+} // namespace
+
 CliFileResult CliConverter::ConvertFile(const std::string& pSource) {
     if (StopRequested()) return {CliOutcome::Stopped, {}, {}};
     if (!Support::FileExists(pSource)) return {CliOutcome::Failed, {}, "file not found"};
-
-    const WaveInfo info = WaveMMIO::GetWaveInfo(pSource);
-    if (info.FormatTag != 1) return {CliOutcome::Failed, {}, "not a PCM WAV file"};
-    if (!info.Valid)
-        return {CliOutcome::Failed,
-                {},
-                "unsupported PCM layout (" + std::to_string(info.Channels) + " channels, " +
-                    std::to_string(info.BitsPerSample) + " bits)"};
-    if (info.SamplesPerSec == c_Settings.Rate && info.Mode == c_Settings.Mode)
-        return {CliOutcome::Unchanged, {}, "already " + Describe(info.SamplesPerSec, info.Mode)};
 
     const std::string folder = c_Settings.OutFolder.empty()
                                    ? Support::SplitPath(pSource, 1, 1, 0, 0, 0)
                                    : Support::SetTrailingSeparator(c_Settings.OutFolder, 0);
     const std::string base = Support::SplitPath(pSource, 0, 0, 1, 0, 0);
+    Temporaries temps;
+    std::string current = pSource;
+    WaveInfo info = WaveMMIO::GetWaveInfo(current);
+    std::string from;
 
-    const std::string temp = Support::ClaimNumberedName(folder + "~conv.wav", 2);
-    if (temp.empty()) return {CliOutcome::Failed, {}, "cannot create a temporary file in " + folder};
-
-    C_ConvWave converter;
-    converter.BlockPause(0);
-    QObject::connect(
-        &converter, &C_ConvWave::Prog, &converter,
-        [this](float pRate, std::int32_t& pCancel) {
-            if (OnProgress) OnProgress(pRate);
-            pCancel = StopRequested() ? 1 : 0;
-        },
-        Qt::DirectConnection);
-    const int ok =
-        converter.ConvWave(pSource, temp, c_Settings.Rate, std::int16_t(WaveMode::Bits(c_Settings.Mode)),
-                           std::int16_t(WaveMode::Channels(c_Settings.Mode)), c_Settings.Dither ? 1 : 0, 0);
-    if (ok == 0) {
-        Support::DeleteFileSafe(temp);
+    if (info.FormatTag != 1) {
+        if (Support::SplitPath(pSource, 0, 0, 0, 0, 1, 1) == "mp3") {
+            MpegInfo mpeg;
+            if (FCT_mpeg::ReadMpegInfo(current, mpeg, 0) != 1)
+                return {CliOutcome::Failed, {}, "not MPEG audio"};
+            if (mpeg.AudioStart != 1) {
+                // The decoder starts at the first frame: a leading tag is cut off first.
+                const std::string strip = Support::ClaimNumberedName(folder + "~strip.mp3", 2);
+                if (strip.empty())
+                    return {CliOutcome::Failed, {}, "cannot create a temporary file in " + folder};
+                temps.Add(strip);
+                if (!FCT_mpeg::CopyFileRange(current, strip, mpeg.AudioStart, mpeg.AudioEnd))
+                    return {CliOutcome::Failed, {}, "cannot copy the audio frames"};
+                current = strip;
+            }
+        }
+        const std::string decoded = Support::ClaimNumberedName(folder + "~decode.wav", 2);
+        if (decoded.empty()) return {CliOutcome::Failed, {}, "cannot create a temporary file in " + folder};
+        temps.Add(decoded);
+        C_DecodeAudio decoder;
+        float last = -1;
+        int repeats = 0;
+        bool stalled = false;
+        QObject::connect(
+            &decoder, &C_DecodeAudio::Prog, &decoder,
+            [&](float pRate, std::int32_t& pCancel) {
+                repeats = pRate == last ? repeats + 1 : 0;
+                last = pRate;
+                if (repeats > kStallReports) {
+                    stalled = true;
+                    decoder.Canceled(1);
+                }
+                if (OnProgress) OnProgress(pRate);
+                pCancel = StopRequested() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        (void)decoder.DecodeAudio(current, decoded);
+        if (current != pSource) temps.Drop(current);
         if (StopRequested()) return {CliOutcome::Stopped, {}, {}};
-        return {
-            CliOutcome::Failed, {}, "conversion failed (unreadable data, no space, or too large for WAV)"};
+        info = WaveMMIO::GetWaveInfo(decoded);
+        if (stalled || !info.Valid)
+            return {CliOutcome::Failed, {}, stalled ? "decoding stalled" : "cannot decode"};
+        current = decoded;
+        from = "decoded, ";
+    } else if (!info.Valid) {
+        return {CliOutcome::Failed,
+                {},
+                "unsupported PCM layout (" + std::to_string(info.Channels) + " channels, " +
+                    std::to_string(info.BitsPerSample) + " bits)"};
     }
 
-    const std::string out = Support::MoveToNumberedName(temp, folder + base + ".wav", 2);
-    if (out.empty()) {
-        Support::DeleteFileSafe(temp);
-        return {CliOutcome::Failed, {}, "cannot create the output file in " + folder};
+    from += Describe(info.SamplesPerSec, info.Mode);
+    if (info.SamplesPerSec != c_Settings.Rate || info.Mode != c_Settings.Mode) {
+        const std::string converted = Support::ClaimNumberedName(folder + "~conv.wav", 2);
+        if (converted.empty()) return {CliOutcome::Failed, {}, "cannot create a temporary file in " + folder};
+        temps.Add(converted);
+        C_ConvWave converter;
+        converter.BlockPause(0);
+        QObject::connect(
+            &converter, &C_ConvWave::Prog, &converter,
+            [this](float pRate, std::int32_t& pCancel) {
+                if (OnProgress) OnProgress(pRate);
+                pCancel = StopRequested() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        const int ok = converter.ConvWave(
+            current, converted, c_Settings.Rate, std::int16_t(WaveMode::Bits(c_Settings.Mode)),
+            std::int16_t(WaveMode::Channels(c_Settings.Mode)), c_Settings.Dither ? 1 : 0, 0);
+        if (current != pSource) temps.Drop(current);
+        if (ok == 0) {
+            if (StopRequested()) return {CliOutcome::Stopped, {}, {}};
+            return {CliOutcome::Failed,
+                    {},
+                    "conversion failed (unreadable data, no space, or too large for WAV)"};
+        }
+        current = converted;
+    } else if (current == pSource) {
+        return {CliOutcome::Unchanged, {}, "already " + from};
     }
-    return {CliOutcome::Converted, out,
-            Describe(info.SamplesPerSec, info.Mode) + " => " + Describe(c_Settings.Rate, c_Settings.Mode)};
+
+    const std::string out = Support::MoveToNumberedName(current, folder + base + ".wav", 2);
+    if (out.empty()) return {CliOutcome::Failed, {}, "cannot create the output file in " + folder};
+    temps.Release(current);
+    return {CliOutcome::Converted, out, from + " => " + Describe(c_Settings.Rate, c_Settings.Mode)};
 }
