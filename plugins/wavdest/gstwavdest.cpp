@@ -1,0 +1,288 @@
+// Stands in for the "WAV Dest" media filter: turns raw audio into a WAV byte stream.
+// May include GStreamer; it is the project's own plugin, loaded from the program folder.
+#include <gst/audio/audio.h>
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#define PACKAGE "tolvane"
+
+namespace {
+
+struct GstWavDest {
+    GstElement Parent;
+    GstPad* SinkPad;
+    GstPad* SrcPad;
+    GstAudioFormat Format;
+    gint Rate;
+    gint Channels;
+    gint OutBits;
+    gboolean Configured;
+    gboolean HeaderSent;
+    guint64 DataBytes;
+};
+
+struct GstWavDestClass {
+    GstElementClass ParentClass;
+};
+
+GType gst_wav_dest_get_type();
+GstElementClass* g_ParentClass = nullptr;
+
+GstStaticPadTemplate g_SinkTemplate = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("audio/x-raw, format = (string) { U8, S16LE, S24LE, S32LE, F32LE, F64LE }, "
+                    "layout = (string) interleaved, rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
+
+GstStaticPadTemplate g_SrcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
+
+void Put16(std::vector<guint8>& pOut, guint32 pValue) {
+    pOut.push_back(guint8(pValue));
+    pOut.push_back(guint8(pValue >> 8));
+}
+
+void Put32(std::vector<guint8>& pOut, guint32 pValue) {
+    Put16(pOut, pValue & 0xFFFF);
+    Put16(pOut, pValue >> 16);
+}
+
+void PutId(std::vector<guint8>& pOut, const char* pId) {
+    for (int i = 0; i < 4; ++i)
+        pOut.push_back(guint8(pId[i]));
+}
+
+guint32 Saturate(guint64 pValue) {
+    return pValue > 0xFFFFFFFFull ? 0xFFFFFFFFu : guint32(pValue);
+}
+
+// The plain header for one or two channels, the extensible one for any other count.
+// Unknown sizes are written as 0xFFFFFFFF ("to the end of the file") until the end patches them.
+std::vector<guint8> Header(const GstWavDest* pSelf, bool pFinal) {
+    const bool extensible = pSelf->Channels != 1 && pSelf->Channels != 2;
+    const guint32 headerBytes = extensible ? 68 : 44;
+    const guint32 blockAlign = guint32(pSelf->Channels) * guint32(pSelf->OutBits / 8);
+    const guint32 data = pFinal ? Saturate(pSelf->DataBytes) : 0xFFFFFFFFu;
+    const guint32 riff = pFinal ? Saturate(pSelf->DataBytes + headerBytes - 8) : 0xFFFFFFFFu;
+    std::vector<guint8> h;
+    PutId(h, "RIFF");
+    Put32(h, riff);
+    PutId(h, "WAVE");
+    PutId(h, "fmt ");
+    Put32(h, extensible ? 40 : 16);
+    Put16(h, extensible ? 0xFFFE : 1);
+    Put16(h, guint32(pSelf->Channels));
+    Put32(h, guint32(pSelf->Rate));
+    Put32(h, blockAlign * guint32(pSelf->Rate));
+    Put16(h, blockAlign);
+    Put16(h, guint32(pSelf->OutBits));
+    if (extensible) {
+        Put16(h, 22);
+        Put16(h, guint32(pSelf->OutBits));
+        Put32(h, pSelf->Channels == 6 ? 0x3F : (pSelf->Channels == 8 ? 0xFF : 0));
+        static const guint8 kPcm[16]{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                     0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        h.insert(h.end(), std::begin(kPcm), std::end(kPcm));
+    }
+    PutId(h, "data");
+    Put32(h, data);
+    return h;
+}
+
+GstFlowReturn PushBytes(GstWavDest* pSelf, const std::vector<guint8>& pBytes) {
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, pBytes.size(), nullptr);
+    gst_buffer_fill(buffer, 0, pBytes.data(), pBytes.size());
+    return gst_pad_push(pSelf->SrcPad, buffer);
+}
+
+// A byte segment from the start: a seekable writer goes back to the beginning of its file.
+void PushSegmentAtStart(GstWavDest* pSelf) {
+    GstSegment segment;
+    gst_segment_init(&segment, GST_FORMAT_BYTES);
+    gst_pad_push_event(pSelf->SrcPad, gst_event_new_segment(&segment));
+}
+
+gboolean SetCaps(GstWavDest* pSelf, GstCaps* pCaps) {
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, pCaps)) return FALSE;
+    const GstAudioFormat format = GST_AUDIO_INFO_FORMAT(&info);
+    // One file, one format: a change half way would leave samples the header does not describe.
+    if (pSelf->Configured && (format != pSelf->Format || GST_AUDIO_INFO_RATE(&info) != pSelf->Rate ||
+                              GST_AUDIO_INFO_CHANNELS(&info) != pSelf->Channels))
+        return FALSE;
+    pSelf->Format = format;
+    pSelf->Rate = GST_AUDIO_INFO_RATE(&info);
+    pSelf->Channels = GST_AUDIO_INFO_CHANNELS(&info);
+    switch (format) {
+    case GST_AUDIO_FORMAT_U8:
+        pSelf->OutBits = 8;
+        break;
+    case GST_AUDIO_FORMAT_S24LE:
+        pSelf->OutBits = 24;
+        break;
+    default:
+        // 16-bit and everything wider than 24 bits or in floating point.
+        pSelf->OutBits = 16;
+        break;
+    }
+    pSelf->Configured = TRUE;
+    GstCaps* out = gst_caps_new_empty_simple("audio/x-wav");
+    const gboolean ok = gst_pad_push_event(pSelf->SrcPad, gst_event_new_caps(out));
+    gst_caps_unref(out);
+    return ok;
+}
+
+gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent) {
+    auto* self = reinterpret_cast<GstWavDest*>(pParent);
+    switch (GST_EVENT_TYPE(pEvent)) {
+    case GST_EVENT_CAPS: {
+        GstCaps* caps = nullptr;
+        gst_event_parse_caps(pEvent, &caps);
+        const gboolean ok = SetCaps(self, caps);
+        gst_event_unref(pEvent);
+        return ok;
+    }
+    case GST_EVENT_SEGMENT:
+        // The output is a byte stream of its own; upstream's time segment does not apply.
+        gst_event_unref(pEvent);
+        return TRUE;
+    case GST_EVENT_EOS:
+        if (self->Configured) {
+            if (!self->HeaderSent) {
+                PushSegmentAtStart(self);
+                PushBytes(self, Header(self, false));
+                self->HeaderSent = TRUE;
+            }
+            PushSegmentAtStart(self);
+            PushBytes(self, Header(self, true));
+        }
+        return gst_pad_event_default(pPad, pParent, pEvent);
+    default:
+        return gst_pad_event_default(pPad, pParent, pEvent);
+    }
+}
+
+GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
+    auto* self = reinterpret_cast<GstWavDest*>(pParent);
+    if (!self->Configured) {
+        gst_buffer_unref(pBuffer);
+        return GST_FLOW_NOT_NEGOTIATED;
+    }
+    if (!self->HeaderSent) {
+        PushSegmentAtStart(self);
+        const GstFlowReturn r = PushBytes(self, Header(self, false));
+        self->HeaderSent = TRUE;
+        if (r != GST_FLOW_OK) {
+            gst_buffer_unref(pBuffer);
+            return r;
+        }
+    }
+    if (self->OutBits != 16 || self->Format == GST_AUDIO_FORMAT_S16LE) {
+        self->DataBytes += gst_buffer_get_size(pBuffer);
+        return gst_pad_push(self->SrcPad, pBuffer);
+    }
+    // Wider integers keep their top 16 bits; floating point is scaled, rounded and clamped.
+    GstMapInfo in;
+    if (!gst_buffer_map(pBuffer, &in, GST_MAP_READ)) {
+        gst_buffer_unref(pBuffer);
+        return GST_FLOW_ERROR;
+    }
+    const gsize width = self->Format == GST_AUDIO_FORMAT_F64LE ? 8 : 4;
+    const gsize count = in.size / width;
+    GstBuffer* outBuffer = gst_buffer_new_allocate(nullptr, count * 2, nullptr);
+    GstMapInfo out;
+    gst_buffer_map(outBuffer, &out, GST_MAP_WRITE);
+    auto* samples = reinterpret_cast<gint16*>(out.data);
+    for (gsize i = 0; i < count; ++i) {
+        const guint8* p = in.data + i * width;
+        if (self->Format == GST_AUDIO_FORMAT_S32LE) {
+            gint32 v;
+            std::memcpy(&v, p, 4);
+            samples[i] = gint16(v >> 16);
+        } else {
+            double v;
+            if (width == 8) {
+                std::memcpy(&v, p, 8);
+            } else {
+                float f;
+                std::memcpy(&f, p, 4);
+                v = f;
+            }
+            const double scaled = std::isfinite(v) ? std::nearbyint(v * 32767.0) : 0.0;
+            samples[i] = gint16(std::clamp(scaled, -32768.0, 32767.0));
+        }
+    }
+    gst_buffer_unmap(outBuffer, &out);
+    gst_buffer_unmap(pBuffer, &in);
+    gst_buffer_copy_into(outBuffer, pBuffer, GST_BUFFER_COPY_METADATA, 0, gsize(-1));
+    gst_buffer_unref(pBuffer);
+    self->DataBytes += count * 2;
+    return gst_pad_push(self->SrcPad, outBuffer);
+}
+
+GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange pTransition) {
+    auto* self = reinterpret_cast<GstWavDest*>(pElement);
+    if (pTransition == GST_STATE_CHANGE_READY_TO_PAUSED) {
+        self->Configured = FALSE;
+        self->HeaderSent = FALSE;
+        self->DataBytes = 0;
+    }
+    return g_ParentClass->change_state(pElement, pTransition);
+}
+
+void ClassInit(gpointer pClass, gpointer) {
+    auto* element = static_cast<GstElementClass*>(pClass);
+    g_ParentClass = static_cast<GstElementClass*>(g_type_class_peek_parent(pClass));
+    gst_element_class_set_static_metadata(element, "WAV Dest", "Codec/Muxer/Audio",
+                                          "Writes raw audio as a WAV file of integer PCM (8, 16 or 24 bits)",
+                                          "Tolvane");
+    gst_element_class_add_static_pad_template(element, &g_SinkTemplate);
+    gst_element_class_add_static_pad_template(element, &g_SrcTemplate);
+    element->change_state = ChangeState;
+}
+
+void InstanceInit(GTypeInstance* pInstance, gpointer) {
+    auto* self = reinterpret_cast<GstWavDest*>(pInstance);
+    self->SinkPad = gst_pad_new_from_static_template(&g_SinkTemplate, "sink");
+    gst_pad_set_chain_function(self->SinkPad, Chain);
+    gst_pad_set_event_function(self->SinkPad, SinkEvent);
+    gst_element_add_pad(GST_ELEMENT(self), self->SinkPad);
+    self->SrcPad = gst_pad_new_from_static_template(&g_SrcTemplate, "src");
+    gst_pad_use_fixed_caps(self->SrcPad);
+    gst_element_add_pad(GST_ELEMENT(self), self->SrcPad);
+    self->Configured = FALSE;
+    self->HeaderSent = FALSE;
+    self->DataBytes = 0;
+    self->OutBits = 16;
+}
+
+GType gst_wav_dest_get_type() {
+    static GType type = 0;
+    if (g_once_init_enter(&type)) {
+        GTypeInfo info{};
+        info.class_size = sizeof(GstWavDestClass);
+        info.class_init = ClassInit;
+        info.instance_size = sizeof(GstWavDest);
+        info.instance_init = InstanceInit;
+        const GType t = g_type_register_static(GST_TYPE_ELEMENT, "GstTolvaneWavDest", &info, GTypeFlags(0));
+        g_once_init_leave(&type, t);
+    }
+    return type;
+}
+
+gboolean PluginInit(GstPlugin* pPlugin) {
+    return gst_element_register(pPlugin, "wavdest", GST_RANK_NONE, gst_wav_dest_get_type());
+}
+
+} // namespace
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, wavdest, "Tolvane's WAV writer", PluginInit, "1.0",
+                  "Proprietary", "tolvane", "https://tolvane.invalid")
+#pragma GCC diagnostic pop

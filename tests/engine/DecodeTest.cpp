@@ -1,0 +1,176 @@
+#include "engine/C_DecodeAudio.h"
+#include "engine/C_FGraph.h"
+#include "engine/WaveMMIO.h"
+#include "tests/common/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using TestFiles::TempDir;
+
+namespace {
+
+// 43 buffers of 1024 frames at 44100 Hz: 44032 frames, just under a second.
+constexpr int kFrames = 43 * 1024;
+const std::string kTone = "audiotestsrc num-buffers=43 samplesperbuffer=1024 wave=sine freq=440 ! "
+                          "audio/x-raw,rate=44100,channels=2,format=S16LE ! audioconvert ! ";
+
+// A pipeline for gst-launch-1.0, or a whole command when it starts with "ffmpeg".
+bool Make(const std::string& pPipeline, const std::string& pPath) {
+    const std::string command =
+        pPipeline.rfind("ffmpeg", 0) == 0
+            ? pPipeline + " '" + pPath + "' >/dev/null 2>&1"
+            : "gst-launch-1.0 -q " + pPipeline + " ! filesink location='" + pPath + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(pPath);
+}
+
+const std::string kFfmpegMpeg =
+    "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100 "
+    "-af atrim=end_sample=44032 -ac 2 -c:a mp2 -b:a 192k -f mpeg";
+
+struct Kind {
+    std::string Name;
+    std::string Pipeline;
+    int Channels = 2;
+    // Encoders add a priming delay and pad to whole frames: the decoded length may differ by that.
+    int Tolerance = 0;
+};
+
+class Decode : public ::testing::Test {
+protected:
+    TempDir Dir;
+    static bool HaveLauncher() { return std::system("gst-launch-1.0 --version >/dev/null 2>&1") == 0; }
+};
+
+TEST_F(Decode, EveryAcceptedTypeBecomesAPcmWav) {
+    if (!HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    const std::string mp2 = "twolamemp2enc bitrate=192";
+    const std::vector<Kind> kinds{
+        {"float.wav", kTone + "audioconvert ! audio/x-raw,format=F32LE ! wavenc", 2, 0},
+        {"alaw.wav", kTone + "alawenc ! wavenc", 2, 0},
+        {"six.wav",
+         "audiotestsrc num-buffers=43 samplesperbuffer=1024 ! "
+         "audio/x-raw,rate=44100,channels=6,format=S16LE,channel-mask=\\(bitmask\\)0x3f ! wavenc",
+         6, 0},
+        {"a.mp1", kTone + mp2, 2, 1152 + 1152},
+        {"a.mp2", kTone + mp2, 2, 1152 + 1152},
+        {"a.mp3", kTone + "lamemp3enc ! id3v2mux", 2, 1152 + 1152},
+        {"a.m4a", kTone + "avenc_aac ! mp4mux", 2, 1024 + 1024},
+        {"a.mp4", kTone + "avenc_aac ! mp4mux", 2, 1024 + 1024},
+        {"a.aac", kTone + "avenc_aac ! aacparse ! audio/mpeg,stream-format=adts", 2, 1024 + 1024},
+        {"a.ogg", kTone + "vorbisenc ! oggmux", 2, 1024},
+        {"a.asf", kTone + "avenc_wmav2 ! asfmux", 2, 2048 + 2048},
+        {"a.wma", kTone + "avenc_wmav2 ! asfmux", 2, 2048 + 2048},
+        {"a.wmv", kTone + "avenc_wmav2 ! asfmux", 2, 2048 + 2048},
+        // GStreamer's own program-stream muxer drops audio-only packs; ffmpeg's does not.
+        {"a.mpg", kFfmpegMpeg, 2, 1152 + 1152},
+        {"a.mpeg", kFfmpegMpeg, 2, 1152 + 1152},
+        {"a.aiff", kTone + "aiffmux", 2, 0},
+        {"a.aif", kTone + "aiffmux", 2, 0},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.Name);
+        const std::string source = Dir / k.Name;
+        ASSERT_TRUE(Make(k.Pipeline, source));
+        const TestFiles::Bytes original = TestFiles::ReadFile(source);
+        const std::string target = Dir / (k.Name + ".decoded.wav");
+        C_DecodeAudio decoder;
+        EXPECT_EQ(decoder.DecodeAudio(source, target), 1);
+        const WaveInfo info = WaveMMIO::GetWaveInfo(target);
+        EXPECT_EQ(info.Valid, 1);
+        EXPECT_EQ(info.FormatTag, k.Channels > 2 ? -2 : 1);
+        EXPECT_EQ(info.SamplesPerSec, 44100);
+        EXPECT_EQ(info.Channels, k.Channels);
+        EXPECT_EQ(info.BitsPerSample, 16);
+        EXPECT_NEAR(info.Frames, kFrames, k.Tolerance);
+        EXPECT_EQ(TestFiles::ReadFile(source), original) << "the source is never touched";
+    }
+}
+
+TEST_F(Decode, UndecodableSourcesLeaveNoWav) {
+    if (!HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    // Random bytes under an MPEG name, a truncated M4A, and a video without sound.
+    std::vector<std::uint8_t> noise(20000);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = std::uint8_t((i * 2654435761u) >> 13);
+    TestFiles::WriteFile(Dir / "noise.mp3", noise);
+    ASSERT_TRUE(Make(kTone + "avenc_aac ! mp4mux", Dir / "full.m4a"));
+    auto m4a = TestFiles::ReadFile(Dir / "full.m4a");
+    m4a.resize(m4a.size() / 3);
+    TestFiles::WriteFile(Dir / "cut.m4a", m4a);
+    const bool video = Make("videotestsrc num-buffers=10 ! theoraenc ! oggmux", Dir / "video.ogg");
+    for (const std::string name : {"noise.mp3", "cut.m4a", "video.ogg"}) {
+        if (name == "video.ogg" && !video) continue;
+        SCOPED_TRACE(name);
+        const std::string target = Dir / (name + ".wav");
+        C_DecodeAudio decoder;
+        int reports = 0;
+        QObject::connect(
+            &decoder, &C_DecodeAudio::Prog, &decoder,
+            [&](float, std::int32_t& pCancel) {
+                // What the window's stall detector would do, sooner.
+                if (++reports > 100) pCancel = 1;
+            },
+            Qt::DirectConnection);
+        (void)decoder.DecodeAudio(Dir / name, target);
+        const bool usable =
+            WaveMMIO::GetWaveInfo(target).Valid == 1 && WaveMMIO::GetWaveInfo(target).DataSize > 0;
+        if (name == "cut.m4a" && usable) continue; // a decoder may recover the part that is there
+        EXPECT_FALSE(std::filesystem::exists(target));
+    }
+}
+
+TEST_F(Decode, StoppingDeletesThePartialTarget) {
+    // A source that never ends until we say so: a pipe fed with a WAV header and a second of audio.
+    const std::string fifo = Dir / "slow.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        std::vector<std::uint8_t> wav = TestFiles::PcmWav(2, 44100, 16, TestFiles::Bytes(4 * 44100, 0));
+        for (int i = 40; i < 44; ++i)
+            wav[std::size_t(i)] = 0xFF; // no end is announced
+        // Then a trickle of silence, so that the reader is never stuck for long.
+        bool ok = ::write(fd, wav.data(), wav.size()) > 0;
+        const std::vector<std::uint8_t> more(4096, 0);
+        while (ok && !done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ok = ::write(fd, more.data(), more.size()) > 0;
+        }
+        ::close(fd);
+    });
+    C_DecodeAudio decoder;
+    int reports = 0;
+    QObject::connect(
+        &decoder, &C_DecodeAudio::Prog, &decoder,
+        [&](float, std::int32_t& pCancel) { pCancel = ++reports >= 3; }, Qt::DirectConnection);
+    EXPECT_EQ(decoder.DecodeAudio(fifo, Dir / "out.wav"), 0);
+    done = true;
+    feeder.join();
+    EXPECT_EQ(reports, 3);
+    EXPECT_FALSE(std::filesystem::exists(Dir / "out.wav"));
+}
+
+TEST_F(Decode, ThePlayerMeasuresWithoutASoundDevice) {
+    if (!HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    ASSERT_TRUE(Make(kTone + "avenc_aac ! mp4mux", Dir / "a.m4a"));
+    C_FGraph player;
+    player.Init();
+    player.FileName(Dir / "a.m4a");
+    EXPECT_EQ(player.Loaded(), 1);
+    EXPECT_NEAR(player.Length(), 1000 * kFrames / 44100, 50);
+    player.CloseWave();
+    EXPECT_EQ(player.Length(), 0);
+}
+
+} // namespace
