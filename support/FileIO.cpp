@@ -55,16 +55,18 @@ bool WriteAll(int pFd, const void* pBuffer, std::size_t pCount) {
 FileHandle OpenForRead(const std::string& pName) {
     if (pName.empty()) return {};
     int fd;
+    // Without blocking: opening a pipe that nobody writes to would wait for ever.
     do {
-        fd = ::open(pName.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(pName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return {};
+    FileHandle handle(fd);
+    // Only regular files have sizes and offsets; pipes, devices and folders are not read.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return {};
-    }
-    return FileHandle(fd);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
+    return handle;
 }
 
 FileHandle CreateExclusive(const std::string& pName) {

@@ -135,19 +135,26 @@ TEST_F(Decode, StoppingDeletesThePartialTarget) {
     ::signal(SIGPIPE, SIG_IGN);
     std::atomic<bool> done{false};
     std::thread feeder([&] {
-        const int fd = ::open(fifo.c_str(), O_WRONLY);
-        if (fd < 0) return;
         std::vector<std::uint8_t> wav = TestFiles::PcmWav(2, 44100, 16, TestFiles::Bytes(4 * 44100, 0));
         for (int i = 40; i < 44; ++i)
             wav[std::size_t(i)] = 0xFF; // no end is announced
-        // Then a trickle of silence, so that the reader is never stuck for long.
-        bool ok = ::write(fd, wav.data(), wav.size()) > 0;
         const std::vector<std::uint8_t> more(4096, 0);
-        while (ok && !done) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            ok = ::write(fd, more.data(), more.size()) > 0;
+        // Whoever opens the pipe gets the file from its start; a reader that only looked (to
+        // measure it) and went away is followed by the next one.
+        while (!done) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            bool ok = ::write(fd, wav.data(), wav.size()) > 0;
+            while (ok && !done) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                ok = ::write(fd, more.data(), more.size()) > 0;
+            }
+            ::close(fd);
         }
-        ::close(fd);
     });
     C_DecodeAudio decoder;
     int reports = 0;
