@@ -1,8 +1,10 @@
 #include "app/CliInfo.h"
 
+#include "engine/FCT_AudioInf.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
+#include "support/FormatMilliseconds.h"
 
 #include <cstdio>
 #include <sstream>
@@ -56,6 +58,13 @@ std::string DescribeFile(const std::string& pPath) {
         << "MpegInfo.LongText=" << Support::TrimSpaces(m.LongText) << "\n"
         << "MpegInfo.HeaderBytes=" << Hex(m.HeaderBytes) << "\n";
 
-    out << "WaveFileType=" << WaveMMIO::WaveFileType(pPath) << "\n\n";
+    out << "WaveFileType=" << WaveMMIO::WaveFileType(pPath) << "\n";
+
+    // As the file list shows it: not detailed, long form, the graph allowed.
+    const AudioInfo a = FCT_AudioInf::GetAudioInfo(pPath, 0, 1, 0);
+    out << "AudioInfo.Ok=" << a.Ok << "\n"
+        << "AudioInfo.Milliseconds=" << a.Milliseconds << "\n"
+        << "AudioInfo.Text=" << a.Text << "\n"
+        << "Length=" << Support::FormatMilliseconds(a.Milliseconds, 0) << "\n\n";
     return out.str();
 }

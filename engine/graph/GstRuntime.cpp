@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
@@ -69,15 +70,15 @@ void Swallow(GstBin* pBin, GstPad* pPad) {
     gst_pad_link(pPad, sinkPad.get());
 }
 
-// Whether the default audio output can open here; measuring must work on machines without one.
+// Whether a sound server is there to play to. Measuring must work on machines without one, and
+// probing the sound cards themselves fills the terminal with their complaints.
 bool AudioOutputOpens() {
     static const bool opens = [] {
-        GstElement* sink = Make("autoaudiosink");
-        if (sink == nullptr) return false;
-        const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-        gst_element_set_state(sink, GST_STATE_NULL);
-        gst_object_unref(sink);
-        return ok;
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (runtime == nullptr || runtime[0] == '\0') return false;
+        std::error_code ec;
+        return std::filesystem::exists(std::string(runtime) + "/pulse/native", ec) ||
+               std::filesystem::exists(std::string(runtime) + "/pipewire-0", ec);
     }();
     return opens;
 }
@@ -294,12 +295,22 @@ public:
     GstElement* Pipeline() const { return c_Pipeline; }
 
 private:
+    // Brings the graph to its first frame, so that durations and positions can be asked; a graph
+    // that fails on the way is remembered as aborted rather than waited for.
     void Preroll() {
         GstState state = GST_STATE_NULL;
         gst_element_get_state(c_Pipeline, &state, nullptr, 0);
-        if (state >= GST_STATE_PAUSED) return;
-        if (gst_element_set_state(c_Pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) return;
-        gst_element_get_state(c_Pipeline, nullptr, nullptr, kPrerollTimeout);
+        if (state >= GST_STATE_PAUSED || c_Completed != 0) return;
+        const GstStateChangeReturn change = gst_element_set_state(c_Pipeline, GST_STATE_PAUSED);
+        if (change == GST_STATE_CHANGE_FAILURE) {
+            c_Completed = kEventErrorAbort;
+            return;
+        }
+        if (change != GST_STATE_CHANGE_ASYNC) return;
+        BusPtr bus(gst_element_get_bus(c_Pipeline));
+        MessagePtr message(gst_bus_timed_pop_filtered(
+            bus.get(), kPrerollTimeout, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR)));
+        if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) c_Completed = kEventErrorAbort;
     }
 
     GstElement* c_Pipeline;

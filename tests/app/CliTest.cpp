@@ -198,7 +198,10 @@ TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
     for (const auto& line : expected)
         lines += line + "\n";
     EXPECT_EQ(first.substr(0, lines.size()), lines);
-    EXPECT_TRUE(Contains(first, "\nMpegInfo.HeaderBytes=000000\nWaveFileType=wav\n\n")) << first;
+    EXPECT_TRUE(Contains(first, "\nMpegInfo.HeaderBytes=000000\nWaveFileType=wav\nAudioInfo.Ok=1\n"
+                                "AudioInfo.Milliseconds=0\nAudioInfo.Text=wav(48000Hz/16bit/Stereo)\n"
+                                "Length=000'00.000\n\n"))
+        << first;
 
     const std::string second = r.Output.substr(first.size());
     for (const std::string& line :
@@ -206,9 +209,10 @@ TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
           std::string("MpegInfo.AudioBytes=1000"), std::string("MpegInfo.Milliseconds=62"),
           std::string("MpegInfo.ResyncBytes=1254"), std::string("MpegInfo.ShortText=mp3(44.1kHz/128kb/JS)"),
           std::string("MpegInfo.LongText=mp3(44100Hz/128kbps/JointStereo)"),
-          std::string("MpegInfo.HeaderBytes=FB9064"), std::string("WaveFileType=mp3")})
+          std::string("MpegInfo.HeaderBytes=FB9064"), std::string("WaveFileType=mp3"),
+          std::string("AudioInfo.Text=mp3(44100Hz/128kbps/JointStereo)"), std::string("Length=000'00.062")})
         EXPECT_TRUE(Contains(second, line + "\n")) << line << "\n" << second;
-    EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '='), 2 * (1 + 12 + 1 + 17 + 1));
+    EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '='), 2 * (1 + 12 + 1 + 17 + 1 + 4));
 }
 
 TEST(CliModes, NamesAndNumbers) {

@@ -1,6 +1,9 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_FGraph.h"
 #include "engine/WaveMMIO.h"
+#include "engine/graph/AudioDevices.h"
+#include "engine/graph/PluginRegistry.h"
+#include "support/Registration.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -178,6 +181,18 @@ TEST_F(Decode, ThePlayerMeasuresWithoutASoundDevice) {
     EXPECT_NEAR(player.Length(), 1000 * kFrames / 44100, 50);
     player.CloseWave();
     EXPECT_EQ(player.Length(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PluginRegistry, TheWriterBesideTheProgramCountsAsRegistered) {
+    Graph::InstallComponentRegistry();
+    ASSERT_TRUE(Graph::EnsureRuntime());
+    EXPECT_EQ(Support::IsComponentRegistered(Support::kWavDestFile), 1);
+    Support::UseComponentRegistry(nullptr);
+    EXPECT_EQ(Support::IsComponentRegistered(Support::kWavDestFile), 0);
 }
 
 } // namespace

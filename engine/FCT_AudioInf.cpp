@@ -1,0 +1,116 @@
+#include "engine/FCT_AudioInf.h"
+
+#include "engine/C_FGraph.h"
+#include "engine/FCT_mpeg.h"
+#include "engine/WaveMMIO.h"
+#include "support/ErrorTrap.h"
+#include "support/FileUtil.h"
+#include "support/FormatMilliseconds.h"
+
+#include <QMimeDatabase>
+#include <QString>
+
+#include <array>
+#include <charconv>
+
+namespace FCT_AudioInf {
+
+namespace {
+
+bool In(const std::string& pExtension, std::initializer_list<const char*> pList) {
+    for (const char* e : pList)
+        if (pExtension == e) return true;
+    return false;
+}
+
+// The rate in kHz as its shortest decimal text: 44.1, 48, 22.05.
+std::string Kilohertz(std::int32_t pRate) {
+    char text[32];
+    const auto r = std::to_chars(text, text + sizeof text, double(pRate) / 1000.0);
+    return std::string(text, r.ptr);
+}
+
+std::string PcmDescription(const WaveInfo& pInfo, bool pLongForm) {
+    std::string channels;
+    if (pInfo.Channels == 1)
+        channels = "bit/Mono";
+    else if (pInfo.Channels == 2)
+        channels = pLongForm ? "bit/Stereo" : "bit/St";
+    else
+        channels = "bit/" + std::to_string(pInfo.Channels) + "ch";
+    const std::string format = std::to_string(pInfo.BitsPerSample) + channels;
+    if (pLongForm) return "wav(" + std::to_string(pInfo.SamplesPerSec) + "Hz/" + format + ")";
+    return "wav(" + Kilohertz(pInfo.SamplesPerSec) + "kHz/" + format + ")";
+}
+
+} // namespace
+
+std::string FileTypeName(const std::string& pPath) {
+    return Support::Trapped(std::string(), [&] {
+        const QMimeDatabase db;
+        const QString path = QString::fromStdString(pPath);
+        const QMimeType type = Support::FileExists(pPath)
+                                   ? db.mimeTypeForFile(path)
+                                   : db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        return Support::CutAtNul(type.comment().toStdString());
+    });
+}
+
+AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, int pNoGraph) {
+    AudioInfo result;
+    if (!Support::FileExists(pPath)) return result;
+    const std::string typeName = FileTypeName(pPath);
+    std::string description;
+    const std::string ext = Support::SplitPath(pPath, 0, 0, 0, 0, 1, 1);
+    const bool mpegExt = In(ext, {"mp1", "mp2", "mp3"});
+    const bool graphExt =
+        In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"});
+    bool tryMpeg = mpegExt;
+    bool tryGraph = graphExt;
+    bool done = false;
+
+    if (ext == "wav") {
+        const WaveInfo info = WaveMMIO::GetWaveInfo(pPath);
+        if ((info.FormatTag == 1 || info.FormatTag == -2) && info.Valid == 1) {
+            description = PcmDescription(info, pLongForm != 0);
+            result.Ok = 1;
+            result.Milliseconds = info.Milliseconds;
+            done = true;
+        } else if (info.FormatTag == 80 || info.FormatTag == 85) {
+            tryMpeg = true;
+        } else {
+            tryGraph = true;
+        }
+    }
+    if (!done && tryMpeg) {
+        MpegInfo mpeg;
+        result.Ok = FCT_mpeg::ReadMpegInfo(pPath, mpeg, 0);
+        description = Support::TrimSpaces(pLongForm != 0 ? mpeg.LongText : mpeg.ShortText);
+        result.Milliseconds = mpeg.Milliseconds;
+        if (result.Ok == 1)
+            done = true;
+        else
+            tryGraph = true;
+    }
+    if (!done && tryGraph && pNoGraph == 0) {
+        C_FGraph player;
+        player.Init();
+        player.FileName(pPath);
+        result.Milliseconds = player.Length();
+        description = typeName;
+        player.CloseWave();
+        // A graph that could not be built still counts: the list shows the type and no length.
+        result.Ok = 1;
+    }
+
+    if (pDetailed == 1) {
+        result.Text = pPath + "\r\n" + typeName + "\r\n";
+        if (!description.empty()) result.Text += description + "\r\n";
+        result.Text += Support::FormatMilliseconds(result.Milliseconds, 0);
+    } else {
+        result.Text = description.empty() ? typeName : description;
+    }
+    return result;
+}
+
+} // namespace FCT_AudioInf

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Support {
+
+// Milliseconds as display text in one of thirteen fixed styles (0 .. 12); an unknown style gives
+// an empty text. A negative value keeps its sign only when pAllowNegative is non-zero.
+[[nodiscard]] std::string FormatMilliseconds(std::int32_t pMilliseconds, int pStyle, int& pAllowNegative);
+[[nodiscard]] std::string FormatMilliseconds(std::int32_t pMilliseconds, int pStyle);
+
+} // namespace Support
