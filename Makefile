@@ -27,6 +27,8 @@ bench: deps
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=OFF >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS)
 	@python3 bench/run_bench.py --bin $(BENCH_DIR)/bin
+	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
+	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_DIR) demo bench/work

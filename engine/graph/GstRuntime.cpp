@@ -399,9 +399,14 @@ void GstFilter::Build() {
     case FilterKind::MpegDecoder: {
         GstElement* parse = add("mpegaudioparse");
         GstElement* decoder = add(c_Entry.Decoder.c_str());
-        chain({parse, decoder});
+        // The decoder's own 16-bit output: no float round trip on the way to the writer.
+        GstElement* format = add("capsfilter");
+        GstCaps* caps = gst_caps_from_string("audio/x-raw,format=S16LE");
+        g_object_set(format, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+        chain({parse, decoder, format});
         AddGhost(in, PinDirection::Input, pad(parse, "sink").get());
-        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(decoder, "src").get());
+        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(format, "src").get());
         break;
     }
     case FilterKind::PassThrough: {

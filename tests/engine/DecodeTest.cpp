@@ -11,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
@@ -193,6 +194,37 @@ TEST(PluginRegistry, TheWriterBesideTheProgramCountsAsRegistered) {
     EXPECT_EQ(Support::IsComponentRegistered(Support::kWavDestFile), 1);
     Support::UseComponentRegistry(nullptr);
     EXPECT_EQ(Support::IsComponentRegistered(Support::kWavDestFile), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(WavWriter, FloatBecomesRoundedClampedSixteenBit) {
+    TempDir dir;
+    const std::vector<float> in{0.5f, -0.5f, 1.5f, -1.5f, 0.25f, 1.0f, -1.0f, 0.0f, 1e-6f, -0.75f, 0.999f};
+    TestFiles::Bytes data;
+    for (const float f : in) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        TestFiles::Put32(data, bits);
+    }
+    const std::string source = dir / "float.wav";
+    TestFiles::WriteFile(source,
+                         TestFiles::Riff({TestFiles::Chunk("fmt ", TestFiles::FmtBody(3, 1, 8000, 32)),
+                                          TestFiles::Chunk("data", data)}));
+    C_DecodeAudio decoder;
+    ASSERT_EQ(decoder.DecodeAudio(source, dir / "out.wav"), 1);
+    const WaveInfo info = WaveMMIO::GetWaveInfo(dir / "out.wav");
+    ASSERT_EQ(info.Valid, 1);
+    EXPECT_EQ(info.BitsPerSample, 16);
+    const TestFiles::Bytes out = TestFiles::ReadFile(dir / "out.wav");
+    std::vector<int> samples;
+    for (std::size_t i = std::size_t(info.DataOffset); i + 1 < out.size(); i += 2)
+        samples.push_back(TestFiles::GetS16(out, i));
+    // x 32767, to the nearest (ties to even), kept within 16 bits.
+    EXPECT_EQ(samples,
+              (std::vector<int>{16384, -16384, 32767, -32768, 8192, 32767, -32767, 0, 0, -24575, 32734}));
 }
 
 } // namespace
