@@ -102,15 +102,15 @@ public:
         f->FilterName = pName;
         f->Source = SameFilterName(pName, "File Source (Async.)") || SameFilterName(pName, "WM ASF Reader") ||
                     SameFilterName(pName, "Windows Media Source Filter");
-        std::vector<std::string> spec{"-In", "+Out"};
-        if (f->Source) spec = {"+Output"};
-        if (SameFilterName(pName, "File writer")) spec = {"-in"};
+        std::vector<std::string> pinIds{"-In", "+Out"};
+        if (f->Source) pinIds = {"+Output"};
+        if (SameFilterName(pName, "File writer")) pinIds = {"-in"};
         if (SameFilterName(pName, "Default WaveOut Device") ||
             SameFilterName(pName, "Default DirectSound Device"))
-            spec = {"-Audio Input pin (rendered)"};
+            pinIds = {"-Audio Input pin (rendered)"};
         for (const auto& [name, pins] : World.PinSpecs)
-            if (SameFilterName(name, pName)) spec = pins;
-        for (const std::string& p : spec)
+            if (SameFilterName(name, pName)) pinIds = pins;
+        for (const std::string& p : pinIds)
             f->PinList.push_back(std::make_unique<FakePin>(
                 World, pName, p[0] == '+' ? Graph::PinDirection::Output : Graph::PinDirection::Input,
                 p.substr(1)));
