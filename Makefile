@@ -28,7 +28,6 @@ bench: deps
 	@cmake --build $(BENCH_DIR) -j $(JOBS)
 	@python3 bench/run_bench.py --bin $(BENCH_DIR)/bin
 	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
-	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_DIR) demo bench/work

@@ -399,12 +399,12 @@ void GstFilter::Build() {
     }
     case FilterKind::Parser:
     case FilterKind::Splitter: {
-        GstElement* inner = add("parsebin");
-        AddGhost(in, PinDirection::Input, pad(inner, "sink").get());
+        // A bare MPEG audio stream is parsed directly; anything else by the general parser.
+        GstElement* find = add("typefind");
+        AddGhost(in, PinDirection::Input, pad(find, "sink").get());
         for (const std::string& name : c_Entry.Outputs)
             AddGhost(name, PinDirection::Output, nullptr);
-        g_signal_connect(inner, "pad-added", G_CALLBACK(OnPadAdded), this);
-        g_signal_connect(inner, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
+        g_signal_connect(find, "have-type", G_CALLBACK(OnHaveType), this);
         break;
     }
     case FilterKind::MpegDecoder: {
@@ -495,7 +495,27 @@ const char* DirectDecoder(GstCaps* pCaps) {
 
 void GstFilter::OnHaveType(GstElement* pFind, guint, GstCaps* pCaps, gpointer pSelf) {
     auto* self = static_cast<GstFilter*>(pSelf);
-    const char* demuxer = DirectDemuxer(gst_structure_get_name(gst_caps_get_structure(pCaps, 0)));
+    const GstStructure* structure = gst_caps_get_structure(pCaps, 0);
+    const gchar* type = gst_structure_get_name(structure);
+    if (self->c_Entry.Kind != FilterKind::Decoder) {
+        int version = 0;
+        if (g_strcmp0(type, "audio/mpeg") == 0 && gst_structure_get_int(structure, "mpegversion", &version) &&
+            version == 1 && HasFactory("mpegaudioparse")) {
+            GstElement* parse = self->AddInner("mpegaudioparse");
+            if (parse == nullptr) return;
+            gst_element_link(pFind, parse);
+            PadPtr src(gst_element_get_static_pad(parse, "src"));
+            OnPadAdded(parse, src.get(), self);
+            return;
+        }
+        GstElement* parser = self->AddInner("parsebin");
+        if (parser == nullptr) return;
+        g_signal_connect(parser, "pad-added", G_CALLBACK(OnPadAdded), self);
+        g_signal_connect(parser, "no-more-pads", G_CALLBACK(OnNoMorePads), self);
+        gst_element_link(pFind, parser);
+        return;
+    }
+    const char* demuxer = DirectDemuxer(type);
     if (demuxer != nullptr && !HasFactory(demuxer)) demuxer = nullptr;
     GstElement* next = self->AddInner(demuxer != nullptr ? demuxer : "decodebin");
     if (next == nullptr) return;
