@@ -28,6 +28,8 @@ struct GstWavDest {
     gint OutBits;
     gboolean Configured;
     gboolean HeaderSent;
+    // A flush clears the segment downstream: the next data first says where it goes again.
+    gboolean SegmentPending;
     guint64 DataBytes;
 };
 
@@ -155,6 +157,9 @@ gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent) {
         // The output is a byte stream of its own; upstream's time segment does not apply.
         gst_event_unref(pEvent);
         return TRUE;
+    case GST_EVENT_FLUSH_STOP:
+        self->SegmentPending = self->HeaderSent;
+        return gst_pad_event_default(pPad, pParent, pEvent);
     case GST_EVENT_EOS:
         if (self->Configured) {
             if (!self->HeaderSent) {
@@ -185,6 +190,14 @@ GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
             gst_buffer_unref(pBuffer);
             return r;
         }
+    }
+    if (self->SegmentPending) {
+        GstSegment segment;
+        gst_segment_init(&segment, GST_FORMAT_BYTES);
+        const guint64 at = self->DataBytes + ((self->Channels == 1 || self->Channels == 2) ? 44 : 68);
+        segment.start = segment.position = segment.time = at;
+        gst_pad_push_event(self->SrcPad, gst_event_new_segment(&segment));
+        self->SegmentPending = FALSE;
     }
     if (self->OutBits != 16 || self->Format == GST_AUDIO_FORMAT_S16LE) {
         self->DataBytes += gst_buffer_get_size(pBuffer);
@@ -253,6 +266,7 @@ GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange pTransitio
     if (pTransition == GST_STATE_CHANGE_READY_TO_PAUSED) {
         self->Configured = FALSE;
         self->HeaderSent = FALSE;
+        self->SegmentPending = FALSE;
         self->DataBytes = 0;
     }
     return g_ParentClass->change_state(pElement, pTransition);
@@ -280,6 +294,7 @@ void InstanceInit(GTypeInstance* pInstance, gpointer) {
     gst_element_add_pad(GST_ELEMENT(self), self->SrcPad);
     self->Configured = FALSE;
     self->HeaderSent = FALSE;
+    self->SegmentPending = FALSE;
     self->DataBytes = 0;
     self->OutBits = 16;
 }
