@@ -1,5 +1,5 @@
-// Stands in for the "WAV Dest" media filter: turns raw audio into a WAV byte stream.
-// May include GStreamer; it is the project's own plugin, loaded from the program folder.
+// Stands in for "WAV Dest", the Windows DirectShow filter that writes WAV files.
+// May include GStreamer: it is the project's own plugin, loaded from the program folder.
 #include <gst/audio/audio.h>
 #include <gst/gst.h>
 
@@ -30,6 +30,7 @@ struct GstWavDest {
     gboolean HeaderSent;
     // A flush clears the segment downstream: the next data first says where it goes again.
     gboolean SegmentPending;
+    // Guarded by the object lock: position queries read it from other threads.
     guint64 DataBytes;
 };
 
@@ -48,6 +49,10 @@ GstStaticPadTemplate g_SinkTemplate = GST_STATIC_PAD_TEMPLATE(
 GstStaticPadTemplate g_SrcTemplate =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
 
+// Until the end the sizes are unknown. 0xFFFFFFFF is what streaming readers take as "up to the end of
+// the file", so it stays valid when downstream cannot seek back; a size of 0 would read as no audio.
+constexpr guint32 kUnknownSize = 0xFFFFFFFFu;
+
 void Put16(std::vector<guint8>& pOut, guint32 pValue) {
     pOut.push_back(guint8(pValue));
     pOut.push_back(guint8(pValue >> 8));
@@ -63,19 +68,26 @@ void PutId(std::vector<guint8>& pOut, const char* pId) {
         pOut.push_back(guint8(pId[i]));
 }
 
+// Above 4 GiB the fields stay at their maximum rather than wrap to a small, wrong size.
 guint32 Saturate(guint64 pValue) {
     return pValue > 0xFFFFFFFFull ? 0xFFFFFFFFu : guint32(pValue);
 }
 
-// The plain header for one or two channels, the extensible one for any other count.
-// Unknown sizes are written as 0xFFFFFFFF ("to the end of the file") until the end patches them.
-std::vector<guint8> Header(const GstWavDest* pSelf, bool pFinal) {
-    const bool extensible = pSelf->Channels != 1 && pSelf->Channels != 2;
-    const guint32 headerBytes = extensible ? 68 : 44;
+bool Extensible(const GstWavDest* pSelf) {
+    return pSelf->Channels != 1 && pSelf->Channels != 2;
+}
+
+guint32 HeaderBytes(const GstWavDest* pSelf) {
+    return Extensible(pSelf) ? 68 : 44;
+}
+
+std::vector<guint8> Header(const GstWavDest* pSelf, bool pFinal, guint64 pDataBytes) {
+    const bool extensible = Extensible(pSelf);
     const guint32 blockAlign = guint32(pSelf->Channels) * guint32(pSelf->OutBits / 8);
-    const guint32 data = pFinal ? Saturate(pSelf->DataBytes) : 0xFFFFFFFFu;
-    const guint32 riff = pFinal ? Saturate(pSelf->DataBytes + headerBytes - 8) : 0xFFFFFFFFu;
+    const guint32 data = pFinal ? Saturate(pDataBytes) : kUnknownSize;
+    const guint32 riff = pFinal ? Saturate(pDataBytes + HeaderBytes(pSelf) - 8) : kUnknownSize;
     std::vector<guint8> h;
+    h.reserve(68);
     PutId(h, "RIFF");
     Put32(h, riff);
     PutId(h, "WAVE");
@@ -90,6 +102,7 @@ std::vector<guint8> Header(const GstWavDest* pSelf, bool pFinal) {
     if (extensible) {
         Put16(h, 22);
         Put16(h, guint32(pSelf->OutBits));
+        // Speaker positions only for the layouts players agree on; otherwise none are claimed.
         Put32(h, pSelf->Channels == 6 ? 0x3F : (pSelf->Channels == 8 ? 0xFF : 0));
         static const guint8 kPcm[16]{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                      0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -113,6 +126,28 @@ void PushSegmentAtStart(GstWavDest* pSelf) {
     gst_pad_push_event(pSelf->SrcPad, gst_event_new_segment(&segment));
 }
 
+bool DownstreamSeekable(GstWavDest* pSelf) {
+    GstQuery* query = gst_query_new_seeking(GST_FORMAT_BYTES);
+    gboolean seekable = FALSE;
+    if (gst_pad_peer_query(pSelf->SrcPad, query))
+        gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
+    gst_query_unref(query);
+    return seekable != FALSE;
+}
+
+guint64 DataBytes(GstWavDest* pSelf) {
+    GST_OBJECT_LOCK(pSelf);
+    const guint64 bytes = pSelf->DataBytes;
+    GST_OBJECT_UNLOCK(pSelf);
+    return bytes;
+}
+
+void AddDataBytes(GstWavDest* pSelf, guint64 pBytes) {
+    GST_OBJECT_LOCK(pSelf);
+    pSelf->DataBytes += pBytes;
+    GST_OBJECT_UNLOCK(pSelf);
+}
+
 gboolean SetCaps(GstWavDest* pSelf, GstCaps* pCaps) {
     GstAudioInfo info;
     if (!gst_audio_info_from_caps(&info, pCaps)) return FALSE;
@@ -132,7 +167,7 @@ gboolean SetCaps(GstWavDest* pSelf, GstCaps* pCaps) {
         pSelf->OutBits = 24;
         break;
     default:
-        // 16-bit and everything wider than 24 bits or in floating point.
+        // Integer PCM of at most 24 bits is what the original filter wrote; wider input goes to 16.
         pSelf->OutBits = 16;
         break;
     }
@@ -162,17 +197,81 @@ gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent) {
         return gst_pad_event_default(pPad, pParent, pEvent);
     case GST_EVENT_EOS:
         if (self->Configured) {
+            const guint64 data = DataBytes(self);
+            // With nothing written yet the sizes are known now; otherwise they can only be
+            // corrected where downstream can go back, and elsewhere a failed seek would be an error.
             if (!self->HeaderSent) {
                 PushSegmentAtStart(self);
-                PushBytes(self, Header(self, false));
+                PushBytes(self, Header(self, true, data));
                 self->HeaderSent = TRUE;
+            } else if (DownstreamSeekable(self)) {
+                PushSegmentAtStart(self);
+                PushBytes(self, Header(self, true, data));
             }
-            PushSegmentAtStart(self);
-            PushBytes(self, Header(self, true));
         }
         return gst_pad_event_default(pPad, pParent, pEvent);
     default:
         return gst_pad_event_default(pPad, pParent, pEvent);
+    }
+}
+
+gboolean SrcQuery(GstPad* pPad, GstObject* pParent, GstQuery* pQuery) {
+    auto* self = reinterpret_cast<GstWavDest*>(pParent);
+    if (GST_QUERY_TYPE(pQuery) == GST_QUERY_POSITION && self->Configured) {
+        GstFormat format;
+        gst_query_parse_position(pQuery, &format, nullptr);
+        const guint64 data = DataBytes(self);
+        if (format == GST_FORMAT_BYTES) {
+            gst_query_set_position(pQuery, format, gint64(data + (self->HeaderSent ? HeaderBytes(self) : 0)));
+            return TRUE;
+        }
+        if (format == GST_FORMAT_TIME) {
+            const guint64 frames = data / guint64(self->Channels * (self->OutBits / 8));
+            gst_query_set_position(pQuery, format,
+                                   gint64(gst_util_uint64_scale_int(frames, GST_SECOND, self->Rate)));
+            return TRUE;
+        }
+    }
+    return gst_pad_query_default(pPad, pParent, pQuery);
+}
+
+void Convert(GstAudioFormat pFormat, const guint8* pIn, gsize pCount, gint16* pOut) {
+    gsize i = 0;
+    if (pFormat == GST_AUDIO_FORMAT_F32LE) {
+#if defined(__SSE2__)
+        // Four at a time, exactly as the scalar loop below: widened to double, scaled, rounded to
+        // nearest (ties to even) and saturated to 16 bits.
+        const __m128d scale = _mm_set1_pd(32767.0);
+        for (; i + 4 <= pCount; i += 4) {
+            const __m128 f = _mm_loadu_ps(reinterpret_cast<const float*>(pIn + i * 4));
+            const __m128d lo = _mm_mul_pd(_mm_cvtps_pd(f), scale);
+            const __m128d hi = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(f, f)), scale);
+            // Lanes beyond 32 bits and NaN come back as INT_MIN; the scalar loop settles those.
+            const __m128i words = _mm_unpacklo_epi64(_mm_cvtpd_epi32(lo), _mm_cvtpd_epi32(hi));
+            const __m128i bad = _mm_cmpeq_epi32(words, _mm_set1_epi32(INT32_MIN));
+            if (_mm_movemask_epi8(bad) != 0) break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + i), _mm_packs_epi32(words, words));
+        }
+#endif
+    }
+    const gsize width = pFormat == GST_AUDIO_FORMAT_F64LE ? 8 : 4;
+    for (; i < pCount; ++i) {
+        const guint8* p = pIn + i * width;
+        if (pFormat == GST_AUDIO_FORMAT_S32LE) {
+            gint32 v;
+            std::memcpy(&v, p, 4);
+            pOut[i] = gint16(v >> 16);
+            continue;
+        }
+        double v;
+        if (width == 8) {
+            std::memcpy(&v, p, 8);
+        } else {
+            float f;
+            std::memcpy(&f, p, 4);
+            v = f;
+        }
+        pOut[i] = std::isnan(v) ? 0 : gint16(std::clamp(std::nearbyint(v * 32767.0), -32768.0, 32767.0));
     }
 }
 
@@ -184,7 +283,7 @@ GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
     }
     if (!self->HeaderSent) {
         PushSegmentAtStart(self);
-        const GstFlowReturn r = PushBytes(self, Header(self, false));
+        const GstFlowReturn r = PushBytes(self, Header(self, false, 0));
         self->HeaderSent = TRUE;
         if (r != GST_FLOW_OK) {
             gst_buffer_unref(pBuffer);
@@ -194,70 +293,34 @@ GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
     if (self->SegmentPending) {
         GstSegment segment;
         gst_segment_init(&segment, GST_FORMAT_BYTES);
-        const guint64 at = self->DataBytes + ((self->Channels == 1 || self->Channels == 2) ? 44 : 68);
-        segment.start = segment.position = segment.time = at;
+        segment.start = segment.position = segment.time = HeaderBytes(self) + DataBytes(self);
         gst_pad_push_event(self->SrcPad, gst_event_new_segment(&segment));
         self->SegmentPending = FALSE;
     }
     if (self->OutBits != 16 || self->Format == GST_AUDIO_FORMAT_S16LE) {
-        self->DataBytes += gst_buffer_get_size(pBuffer);
+        AddDataBytes(self, gst_buffer_get_size(pBuffer));
         return gst_pad_push(self->SrcPad, pBuffer);
     }
-    // Wider integers keep their top 16 bits; floating point is scaled, rounded and clamped.
     GstMapInfo in;
     if (!gst_buffer_map(pBuffer, &in, GST_MAP_READ)) {
         gst_buffer_unref(pBuffer);
         return GST_FLOW_ERROR;
     }
-    const gsize width = self->Format == GST_AUDIO_FORMAT_F64LE ? 8 : 4;
-    const gsize count = in.size / width;
+    const gsize count = in.size / (self->Format == GST_AUDIO_FORMAT_F64LE ? 8 : 4);
     GstBuffer* outBuffer = gst_buffer_new_allocate(nullptr, count * 2, nullptr);
     GstMapInfo out;
-    gst_buffer_map(outBuffer, &out, GST_MAP_WRITE);
-    auto* samples = reinterpret_cast<gint16*>(out.data);
-    gsize i = 0;
-    if (self->Format == GST_AUDIO_FORMAT_F32LE) {
-#if defined(__SSE2__)
-        // Four at a time: widened to double, scaled, rounded to nearest (ties to even) and
-        // saturated to 16 bits, which is what the scalar loop below does one by one.
-        const __m128d scale = _mm_set1_pd(32767.0);
-        for (; i + 4 <= count; i += 4) {
-            const __m128 f = _mm_loadu_ps(reinterpret_cast<const float*>(in.data + i * 4));
-            const __m128d lo = _mm_mul_pd(_mm_cvtps_pd(f), scale);
-            const __m128d hi = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(f, f)), scale);
-            // Out-of-range and NaN lanes come back as INT_MIN; only finite input reaches here in
-            // practice, and the scalar path handles the rest exactly.
-            const __m128i words = _mm_unpacklo_epi64(_mm_cvtpd_epi32(lo), _mm_cvtpd_epi32(hi));
-            const __m128i bad = _mm_cmpeq_epi32(words, _mm_set1_epi32(INT32_MIN));
-            if (_mm_movemask_epi8(bad) != 0) break;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(samples + i), _mm_packs_epi32(words, words));
-        }
-#endif
+    if (!gst_buffer_map(outBuffer, &out, GST_MAP_WRITE)) {
+        gst_buffer_unmap(pBuffer, &in);
+        gst_buffer_unref(pBuffer);
+        gst_buffer_unref(outBuffer);
+        return GST_FLOW_ERROR;
     }
-    for (; i < count; ++i) {
-        const guint8* p = in.data + i * width;
-        if (self->Format == GST_AUDIO_FORMAT_S32LE) {
-            gint32 v;
-            std::memcpy(&v, p, 4);
-            samples[i] = gint16(v >> 16);
-        } else {
-            double v;
-            if (width == 8) {
-                std::memcpy(&v, p, 8);
-            } else {
-                float f;
-                std::memcpy(&f, p, 4);
-                v = f;
-            }
-            const double scaled = std::isfinite(v) ? std::nearbyint(v * 32767.0) : 0.0;
-            samples[i] = gint16(std::clamp(scaled, -32768.0, 32767.0));
-        }
-    }
+    Convert(self->Format, in.data, count, reinterpret_cast<gint16*>(out.data));
     gst_buffer_unmap(outBuffer, &out);
     gst_buffer_unmap(pBuffer, &in);
     gst_buffer_copy_into(outBuffer, pBuffer, GST_BUFFER_COPY_METADATA, 0, gsize(-1));
     gst_buffer_unref(pBuffer);
-    self->DataBytes += count * 2;
+    AddDataBytes(self, count * 2);
     return gst_pad_push(self->SrcPad, outBuffer);
 }
 
@@ -267,7 +330,9 @@ GstStateChangeReturn ChangeState(GstElement* pElement, GstStateChange pTransitio
         self->Configured = FALSE;
         self->HeaderSent = FALSE;
         self->SegmentPending = FALSE;
+        GST_OBJECT_LOCK(self);
         self->DataBytes = 0;
+        GST_OBJECT_UNLOCK(self);
     }
     return g_ParentClass->change_state(pElement, pTransition);
 }
@@ -291,6 +356,7 @@ void InstanceInit(GTypeInstance* pInstance, gpointer) {
     gst_element_add_pad(GST_ELEMENT(self), self->SinkPad);
     self->SrcPad = gst_pad_new_from_static_template(&g_SrcTemplate, "src");
     gst_pad_use_fixed_caps(self->SrcPad);
+    gst_pad_set_query_function(self->SrcPad, SrcQuery);
     gst_element_add_pad(GST_ELEMENT(self), self->SrcPad);
     self->Configured = FALSE;
     self->HeaderSent = FALSE;
