@@ -2,6 +2,7 @@
 
 #include "engine/C_ConvWave.h"
 #include "engine/C_DecodeAudio.h"
+#include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
@@ -157,8 +158,31 @@ CliFileResult CliConverter::ConvertFile(const std::string& pSource) {
                     "conversion failed (unreadable data, no space, or too large for WAV)"};
         }
         current = converted;
-    } else if (current == pSource) {
+    } else if (current == pSource && c_Settings.Mp3Kbps == 0) {
         return {CliOutcome::Unchanged, {}, "already " + from};
+    }
+
+    if (c_Settings.Mp3Kbps != 0) {
+        const std::string mp3 = Support::ClaimNumberedName(folder + base + ".mp3", 2);
+        if (mp3.empty()) return {CliOutcome::Failed, {}, "cannot create the output file in " + folder};
+        temps.Add(mp3);
+        C_mp3acm encoder;
+        QObject::connect(
+            &encoder, &C_mp3acm::EncProg, &encoder,
+            [this](float pRate, std::int32_t& pCancel) {
+                if (OnProgress) OnProgress(pRate);
+                pCancel = StopRequested() ? 1 : 0;
+            },
+            Qt::DirectConnection);
+        const int ok = encoder.EncFromWavfile(current, mp3, c_Settings.Mp3Kbps);
+        if (current != pSource) temps.Drop(current);
+        if (ok == 0 || !Support::FileExists(mp3)) {
+            if (StopRequested()) return {CliOutcome::Stopped, {}, {}};
+            return {CliOutcome::Failed, {}, "MP3 encoding failed"};
+        }
+        temps.Release(mp3);
+        return {CliOutcome::Converted, mp3,
+                from + " => mp3 " + std::to_string(c_Settings.Mp3Kbps) + " kbit/s"};
     }
 
     const std::string out = Support::MoveToNumberedName(current, folder + base + ".wav", 2);

@@ -10,6 +10,8 @@ struct CliSettings {
     std::int32_t Rate = 44100;
     int Mode = 3;
     bool Dither = true;
+    // Non-zero: the result is encoded to MP3 at this many kbit/s instead of written as WAV.
+    std::int32_t Mp3Kbps = 0;
     // Empty: each output goes beside its source.
     std::string OutFolder;
 };

@@ -1,6 +1,7 @@
 // tolvane-cli: converts WAV files from the command line with the same engine as the window.
 #include "app/CliConverter.h"
 #include "app/CliInfo.h"
+#include "engine/AcmCodec.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
 #include "support/Log.h"
@@ -49,7 +50,9 @@ int main(int argc, char** argv) {
     bool noDither = false;
     std::string outFolder;
     bool info = false;
+    std::int32_t mp3 = 0;
     app.add_option("FILE", files, "WAV files to convert")->required();
+    app.add_option("--mp3", mp3, "encode the result to MP3 at this bit rate in kbit/s (16-bit modes only)");
     app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
     app.add_option("--rate", rate, "target sample rate in Hz (" + RateList() + ")")->capture_default_str();
     app.add_option("--mode", modeText,
@@ -82,6 +85,16 @@ int main(int argc, char** argv) {
     if (settings.Mode < 0) {
         std::cerr << "tolvane-cli: unknown --mode '" << modeText << "'\n";
         return 2;
+    }
+    if (mp3 != 0) {
+        const int channels = WaveMode::Channels(settings.Mode);
+        if (WaveMode::Bits(settings.Mode) != 16 ||
+            !AcmCodec::EncoderAccepts(std::uint32_t(rate), std::uint32_t(mp3), std::uint16_t(channels), 16)) {
+            std::cerr << "tolvane-cli: --mp3 " << mp3 << " is not an MP3 bit rate for " << rate << " Hz "
+                      << modeText << " (MP3 needs Mono16bit or Stereo16bit)\n";
+            return 2;
+        }
+        settings.Mp3Kbps = mp3;
     }
     if (!outFolder.empty()) {
         std::error_code ec;

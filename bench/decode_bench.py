@@ -41,6 +41,12 @@ def encoded(src, ext, args):
 
 
 def command(tool, exe, src, out):
+    if tool == "tolvane-cli-mp3":
+        return [exe, str(src), "--rate", "44100", "--mode", "Stereo16bit", "--mp3", "128", "--out", str(out)]
+    if tool == "lame":
+        return [exe, "--quiet", "-b", "128", str(src), str(out)]
+    if tool == "ffmpeg-mp3":
+        return [exe, "-nostdin", "-y", "-v", "error", "-i", str(src), "-c:a", "libmp3lame", "-b:a", "128k", str(out)]
     if tool == "tolvane-cli":
         return [exe, str(src), "--rate", "44100", "--mode", "Stereo16bit", "--out", str(out)]
     if tool == "mpg123":
@@ -57,12 +63,12 @@ def time_runs(tool, exe, src, runs, scratch):
     for _ in range(runs):
         target = scratch / tool
         clear(target)
-        if tool == "tolvane-cli":
+        if tool.startswith("tolvane-cli"):
             target.mkdir()
         else:
-            target = target.with_suffix(".wav")
+            target = target.with_suffix(".mp3" if tool in ("lame", "ffmpeg-mp3") else ".wav")
         status, wall, _ = run_measured(command(tool, exe, src, target), scratch / f"{tool}.log")
-        ok = status == 0 and (target.is_file() or any(target.glob("*.wav")) if target.exists() else False)
+        ok = status == 0 and (target.is_file() or any(target.iterdir()) if target.exists() else False)
         clear(target)
         if not ok:
             return None
@@ -130,6 +136,18 @@ def main():
         else:
             verdicts.append(("PASS  " if ratio <= limit else "MISSED") +
                             f"  {ext}: within {limit:g}x of {peer} (tolvane/{peer} {ratio:.2f})")
+    # WAV to MP3 at 128 kbit/s CBR through the MP3 codec class.
+    subprocess.run(["cat", str(src)], stdout=subprocess.DEVNULL, check=True)
+    enc = {"tolvane-cli-mp3": time_runs("tolvane-cli-mp3", str(cli), src, args.runs, scratch)}
+    for peer in ("lame", "ffmpeg-mp3"):
+        exe = shutil.which(peer.split("-")[0])
+        enc[peer] = time_runs(peer, exe, src, args.runs, scratch) if exe else None
+    ours, lame = enc["tolvane-cli-mp3"], enc["lame"]
+    if ours and lame:
+        verdicts.append(("PASS  " if ours <= 1.05 * lame else "MISSED") +
+                        f"  WAV to MP3 128k: within 1.05x of lame (tolvane/lame {ours / lame:.2f})")
+    else:
+        verdicts.append("MISSED  WAV to MP3 128k: no comparison")
     headers, per_m4a = info_timing(cli, wavgen, scratch)
     verdicts.append(("PASS  " if headers < 1.0 else "MISSED") +
                     f"  file information for 1000 WAV and MP3 files under 1 s ({headers:.3f} s)")
@@ -144,6 +162,9 @@ def main():
     for ext, ours, peer, theirs, ffmpeg, ratio in rows:
         f = lambda v: "-" if v is None else f"{v:.3f}"  # noqa: E731
         print(f"{ext:6}  {f(ours):>9}  {peer:6}  {f(theirs):>7}  {f(ffmpeg):>8}  {f(ratio):>12}")
+    f = lambda v: "-" if v is None else f"{v:.3f}"  # noqa: E731
+    print(f"\nWAV to MP3 128k: tolvane-cli {f(enc['tolvane-cli-mp3'])} s, lame {f(enc['lame'])} s, "
+          f"ffmpeg {f(enc['ffmpeg-mp3'])} s")
     print(f"\nfile information through the media graph (M4A): {per_m4a * 1000:.0f} ms per file")
     print("\nTargets:")
     for v in verdicts:
