@@ -1,10 +1,12 @@
 #include "app/CliConverter.h"
+#include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
@@ -213,6 +215,25 @@ TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
           std::string("AudioInfo.Text=mp3(44100Hz/128kbps/JointStereo)"), std::string("Length=000'00.062")})
         EXPECT_TRUE(Contains(second, line + "\n")) << line << "\n" << second;
     EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '='), 2 * (1 + 12 + 1 + 17 + 1 + 4));
+}
+
+TEST_F(Cli, EncodesToMp3AtLegalBitRatesOnly) {
+    std::vector<int> tone;
+    for (int i = 0; i < 22050; ++i)
+        tone.push_back(int(8000 * std::sin(i * 0.0627)));
+    const std::string src = Make("t.wav", PcmWav(1, 22050, 16, Samples16(tone)));
+    const std::string out = Dir / "o";
+    Finished r = RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono16bit", "--mp3", "64", "--out", out});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "-> " + out + "/t.mp3")) << r.Output;
+    MpegInfo info;
+    EXPECT_EQ(FCT_mpeg::ReadMpegInfo(out + "/t.mp3", info, 0), 1);
+    EXPECT_EQ(info.SampleRate, 22050);
+    EXPECT_EQ(info.BitRate, 64);
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"o", "t.wav"}));
+    // 320 kbit/s is not an MPEG-2 rate, and 8-bit audio is never encoded.
+    EXPECT_EQ(RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono16bit", "--mp3", "320"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono8bit", "--mp3", "64"}).ExitCode, 2);
 }
 
 TEST(CliModes, NamesAndNumbers) {
