@@ -33,6 +33,13 @@ int ParseTargetMode(const std::string& pText) {
     return -1;
 }
 
+std::function<void(float, std::int32_t&)> CliConverter::ProgressHandler() {
+    return [this](float pRate, std::int32_t& pCancel) {
+        if (OnProgress) OnProgress(pRate);
+        pCancel = StopRequested() ? 1 : 0;
+    };
+}
+
 CliConverter::CliConverter(CliSettings pSettings)
     : c_Settings(std::move(pSettings)) {}
 
@@ -140,13 +147,7 @@ CliFileResult CliConverter::ConvertFile(const std::string& pSource) {
         temps.Add(converted);
         C_ConvWave converter;
         converter.BlockPause(0);
-        QObject::connect(
-            &converter, &C_ConvWave::Prog, &converter,
-            [this](float pRate, std::int32_t& pCancel) {
-                if (OnProgress) OnProgress(pRate);
-                pCancel = StopRequested() ? 1 : 0;
-            },
-            Qt::DirectConnection);
+        QObject::connect(&converter, &C_ConvWave::Prog, &converter, ProgressHandler(), Qt::DirectConnection);
         const int ok = converter.ConvWave(
             current, converted, c_Settings.Rate, std::int16_t(WaveMode::Bits(c_Settings.Mode)),
             std::int16_t(WaveMode::Channels(c_Settings.Mode)), c_Settings.Dither ? 1 : 0, 0);
@@ -167,13 +168,7 @@ CliFileResult CliConverter::ConvertFile(const std::string& pSource) {
         if (mp3.empty()) return {CliOutcome::Failed, {}, "cannot create the output file in " + folder};
         temps.Add(mp3);
         C_mp3acm encoder;
-        QObject::connect(
-            &encoder, &C_mp3acm::EncProg, &encoder,
-            [this](float pRate, std::int32_t& pCancel) {
-                if (OnProgress) OnProgress(pRate);
-                pCancel = StopRequested() ? 1 : 0;
-            },
-            Qt::DirectConnection);
+        QObject::connect(&encoder, &C_mp3acm::EncProg, &encoder, ProgressHandler(), Qt::DirectConnection);
         const int ok = encoder.EncFromWavfile(current, mp3, c_Settings.Mp3Kbps);
         if (current != pSource) temps.Drop(current);
         if (ok == 0 || !Support::FileExists(mp3)) {

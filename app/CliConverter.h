@@ -38,6 +38,9 @@ public:
     std::function<void(float)> OnProgress;
 
 private:
+    // Reports progress and answers the cancel flag with a pending stop.
+    std::function<void(float, std::int32_t&)> ProgressHandler();
+
     CliSettings c_Settings;
 };
 

@@ -388,18 +388,10 @@ void GstFilter::Build() {
         g_signal_connect(split, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
         break;
     }
-    case FilterKind::Decoder: {
-        // What arrives decides the inner decoder: see OnHaveType.
-        GstElement* find = add("typefind");
-        AddGhost(in, PinDirection::Input, pad(find, "sink").get());
-        for (const std::string& name : c_Entry.Outputs)
-            AddGhost(name, PinDirection::Output, nullptr);
-        g_signal_connect(find, "have-type", G_CALLBACK(OnHaveType), this);
-        break;
-    }
+    case FilterKind::Decoder:
     case FilterKind::Parser:
     case FilterKind::Splitter: {
-        // A bare MPEG audio stream is parsed directly; anything else by the general parser.
+        // What arrives decides the inner elements: see OnHaveType.
         GstElement* find = add("typefind");
         AddGhost(in, PinDirection::Input, pad(find, "sink").get());
         for (const std::string& name : c_Entry.Outputs)

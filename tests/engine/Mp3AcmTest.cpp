@@ -1,5 +1,6 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
+#include "tests/common/FakeCombo.h"
 #include "tests/common/ProgramFixture.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +11,6 @@
 using namespace TestFiles;
 
 namespace {
-
-class FakeCombo : public ComboBox {
-public:
-    std::vector<std::string> Items;
-    int Index = -1;
-    void Clear() override {
-        Items.clear();
-        Index = -1;
-    }
-    void AddItem(const std::string& pText) override { Items.push_back(pText); }
-    int ListCount() const override { return int(Items.size()); }
-    std::string List(int pIndex) const override { return Items.at(std::size_t(pIndex)); }
-    void ListIndex(int pIndex) override { Index = pIndex; }
-    int ListIndex() const override { return Index; }
-};
 
 // A sine of pFreq Hz (the right channel at 1.5 x) as 16-bit PCM.
 Bytes Tone(int pRate, int pChannels, double pSeconds, double pFreq) {

@@ -1,5 +1,6 @@
 #include "engine/WaveMMIO.h"
 #include "support/FileIO.h"
+#include "tests/common/FakeCombo.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +11,6 @@
 using namespace TestFiles;
 
 namespace {
-
-class FakeCombo : public ComboBox {
-public:
-    std::vector<std::string> Items;
-    int Index = -1;
-    void Clear() override {
-        Items.clear();
-        Index = -1;
-    }
-    void AddItem(const std::string& pText) override { Items.push_back(pText); }
-    int ListCount() const override { return int(Items.size()); }
-    std::string List(int pIndex) const override { return Items.at(std::size_t(pIndex)); }
-    void ListIndex(int pIndex) override { Index = pIndex; }
-    int ListIndex() const override { return Index; }
-};
 
 class WaveFiles : public ::testing::Test {
 protected:
