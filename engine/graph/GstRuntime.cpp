@@ -602,6 +602,9 @@ bool GstPin::Connect(Pin& pInput) {
 }
 
 void GstPin::Disconnect() {
+    // Pins are only taken apart in a stopped graph: unlinking under a paused one can wait for
+    // ever on a streaming thread that is itself waiting to preroll.
+    gst_element_set_state(c_Owner.Owner().Pipeline(), GST_STATE_NULL);
     PadPtr peer(gst_pad_get_peer(c_Ghost));
     if (peer) gst_pad_unlink(c_Ghost, peer.get());
     if (c_Inserted != nullptr) {
