@@ -10,8 +10,8 @@
 #include <QMimeDatabase>
 #include <QString>
 
-#include <array>
 #include <charconv>
+#include <initializer_list>
 
 namespace FCT_AudioInf {
 
@@ -49,68 +49,69 @@ std::string FileTypeName(const std::string& pPath) {
     return Support::Trapped(std::string(), [&] {
         const QMimeDatabase db;
         const QString path = QString::fromStdString(pPath);
+        // A missing file has no content to sniff; its name is all there is.
         const QMimeType type = Support::FileExists(pPath)
                                    ? db.mimeTypeForFile(path)
                                    : db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-        return Support::CutAtNul(type.comment().toStdString());
+        return Support::CutAtNul(type.comment().trimmed().toStdString());
     });
 }
 
 AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, int pNoGraph) {
-    AudioInfo result;
-    if (!Support::FileExists(pPath)) return result;
-    const std::string typeName = FileTypeName(pPath);
-    std::string description;
-    const std::string ext = Support::SplitPath(pPath, 0, 0, 0, 0, 1, 1);
-    const bool mpegExt = In(ext, {"mp1", "mp2", "mp3"});
-    const bool graphExt =
-        In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"});
-    bool tryMpeg = mpegExt;
-    bool tryGraph = graphExt;
-    bool done = false;
+    return Support::Trapped(AudioInfo{}, [&] {
+        AudioInfo result;
+        if (!Support::FileExists(pPath)) return result;
+        const std::string typeName = FileTypeName(pPath);
+        std::string description;
+        const std::string ext = Support::SplitPath(pPath, 0, 0, 0, 0, 1, 1);
+        bool tryMpeg = In(ext, {"mp1", "mp2", "mp3"});
+        bool tryGraph =
+            In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"});
+        bool done = false;
 
-    if (ext == "wav") {
-        const WaveInfo info = WaveMMIO::GetWaveInfo(pPath);
-        if ((info.FormatTag == 1 || info.FormatTag == -2) && info.Valid == 1) {
-            description = PcmDescription(info, pLongForm != 0);
-            result.Ok = 1;
-            result.Milliseconds = info.Milliseconds;
-            done = true;
-        } else if (info.FormatTag == 80 || info.FormatTag == 85) {
-            tryMpeg = true;
-        } else {
-            tryGraph = true;
+        if (ext == "wav") {
+            const WaveInfo info = WaveMMIO::GetWaveInfo(pPath);
+            if ((info.FormatTag == 1 || info.FormatTag == -2) && info.Valid == 1) {
+                description = PcmDescription(info, pLongForm != 0);
+                result.Ok = 1;
+                result.Milliseconds = info.Milliseconds;
+                done = true;
+            } else if (info.FormatTag == 80 || info.FormatTag == 85) {
+                tryMpeg = true;
+            } else {
+                tryGraph = true;
+            }
         }
-    }
-    if (!done && tryMpeg) {
-        MpegInfo mpeg;
-        result.Ok = FCT_mpeg::ReadMpegInfo(pPath, mpeg, 0);
-        description = Support::TrimSpaces(pLongForm != 0 ? mpeg.LongText : mpeg.ShortText);
-        result.Milliseconds = mpeg.Milliseconds;
-        if (result.Ok == 1)
-            done = true;
-        else
-            tryGraph = true;
-    }
-    if (!done && tryGraph && pNoGraph == 0) {
-        C_FGraph player;
-        player.Init();
-        player.FileName(pPath);
-        result.Milliseconds = player.Length();
-        description = typeName;
-        player.CloseWave();
-        // A graph that could not be built still counts: the list shows the type and no length.
-        result.Ok = 1;
-    }
+        if (!done && tryMpeg) {
+            MpegInfo mpeg;
+            result.Ok = FCT_mpeg::ReadMpegInfo(pPath, mpeg, 0);
+            description = Support::TrimSpaces(pLongForm != 0 ? mpeg.LongText : mpeg.ShortText);
+            result.Milliseconds = mpeg.Milliseconds;
+            if (result.Ok == 1)
+                done = true;
+            else
+                tryGraph = true;
+        }
+        if (!done && tryGraph && pNoGraph == 0) {
+            C_FGraph player;
+            player.Init();
+            player.FileName(pPath);
+            result.Milliseconds = player.Length();
+            description = typeName;
+            player.CloseWave();
+            // A graph that could not be built still counts: the list shows the type and no length.
+            result.Ok = 1;
+        }
 
-    if (pDetailed == 1) {
-        result.Text = pPath + "\r\n" + typeName + "\r\n";
-        if (!description.empty()) result.Text += description + "\r\n";
-        result.Text += Support::FormatMilliseconds(result.Milliseconds, 0);
-    } else {
-        result.Text = description.empty() ? typeName : description;
-    }
-    return result;
+        if (pDetailed == 1) {
+            result.Text = pPath + "\r\n" + typeName + "\r\n";
+            if (!description.empty()) result.Text += description + "\r\n";
+            result.Text += Support::FormatMilliseconds(result.Milliseconds, 0);
+        } else {
+            result.Text = description.empty() ? typeName : description;
+        }
+        return result;
+    });
 }
 
 } // namespace FCT_AudioInf

@@ -1,11 +1,14 @@
 #include "support/Registration.h"
 
+#include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 #include "support/MessageBox.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -26,12 +29,33 @@ ComponentRegistry& Registry() {
     return g_Registry != nullptr ? *g_Registry : none;
 }
 
+QMessageBox::Icon IconOf(int pStyle) {
+    switch (pStyle & 0x70) {
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+void ShowStandardBox(const std::string& pText, int pStyle) {
+    // Without a widget application (a command-line program) a box cannot exist; say it anyway.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        std::fprintf(stderr, "%s\n", pText.c_str());
+        return;
+    }
+    QMessageBox box(IconOf(pStyle), QString(), QString::fromStdString(pText), QMessageBox::Ok);
+    box.exec();
+}
+
 MessageShower& Shower() {
-    static MessageShower shower = [](const std::string& pText, int pStyle) {
-        QMessageBox box((pStyle & 0xF0) == vbCritical ? QMessageBox::Critical : QMessageBox::Information,
-                        QString(), QString::fromStdString(pText));
-        box.exec();
-    };
+    static MessageShower shower = ShowStandardBox;
     return shower;
 }
 
@@ -46,7 +70,7 @@ void UseComponentRegistry(ComponentRegistry* pRegistry) {
 }
 
 void UseMessageShower(MessageShower pShower) {
-    if (pShower) Shower() = std::move(pShower);
+    Shower() = pShower ? std::move(pShower) : MessageShower(ShowStandardBox);
 }
 
 int UsesSysWow64() {
@@ -56,65 +80,70 @@ int UsesSysWow64() {
 std::string ComponentFolder() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
+    // A relative XDG_DATA_HOME is invalid and counts as unset.
     const std::string data = xdg != nullptr && xdg[0] == '/'
                                  ? std::string(xdg)
                                  : std::string(home != nullptr ? home : "") + "/.local/share";
-    return data + "/gstreamer-1.0/plugins/";
+    return SetTrailingSeparator(data, 0) + "gstreamer-1.0/plugins/";
 }
 
 int IsComponentRegistered(const std::string& pName) {
-    if (Lower(pName) != Lower(kWavDestFile)) return 1;
-    try {
+    return Trapped(0, [&] {
+        if (Lower(pName) != Lower(kWavDestFile)) return 1;
         return Registry().WavDestRegistered() ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
     int result = 0;
     std::string error;
-    const std::string folder = ComponentFolder();
-    const std::string inApp = AppFolder() + pName;
-    const std::string inSys = folder + pName;
-    try {
-        // The runtime's rescan is the registration tool here, and it is always present.
+    // A trapped error ends the steps at once; what was found so far is still reported below.
+    Trapped(0, [&] {
+        // The registration tool is the runtime's own rescan: always there, so never reported missing.
+        const std::string folder = ComponentFolder();
+        const std::string inApp = AppFolder() + pName;
+        const std::string inSys = folder + pName;
         const bool haveApp = FileExists(inApp) != 0;
         const bool haveSys = FileExists(inSys) != 0;
-        if (pUnregister != 0 && !haveSys) return 1;
-        if (pUnregister == 0 && !haveSys && !haveApp) {
+        if (pUnregister != 0 && !haveSys) {
+            result = 1;
+            return 0;
+        }
+        if ((pUnregister == 0 && !haveSys && !haveApp) || (pInPlace != 0 && !haveApp)) {
             error = inApp + "が存在しません";
-        } else if (pInPlace != 0 && !haveApp) {
-            error = inApp + "が存在しません";
-        } else if (pUnregister != 0) {
+            return 0;
+        }
+        const std::string target = pInPlace != 0 ? inApp : inSys;
+        const std::string scanned = pInPlace != 0 ? AppFolder() : folder;
+        if (pUnregister != 0) {
+            // Only removing the file takes a plugin out of the runtime; in place the file stays.
             if (pInPlace == 0 && !DeleteFileSafe(inSys)) {
                 error = inSys + " を削除できません";
-            } else {
-                Registry().Rescan(pInPlace != 0 ? AppFolder() : folder);
-                WaitWithEvents(500, 10);
-                result = IsComponentRegistered(pName) == 0 ? 1 : 0;
+                return 0;
             }
-        } else {
-            const std::string target = pInPlace != 0 ? inApp : inSys;
-            if (pInPlace == 0 && !haveSys) {
-                std::error_code ec;
-                std::filesystem::create_directories(folder, ec);
-                if (!CopyFileSafe(inApp, target, 0)) error = "コピーできません : " + inApp + " To " + target;
-            }
-            if (error.empty()) {
-                if (IsComponentRegistered(pName) == 0) {
-                    Shower()(pName + "を登録します", vbInformation);
-                    Registry().Rescan(pInPlace != 0 ? AppFolder() : folder);
-                }
-                if (IsComponentRegistered(pName) == 1)
-                    result = 1;
-                else
-                    error = pName + "の登録に失敗しました";
+            Registry().Rescan(scanned);
+            WaitWithEvents(500, 10);
+            result = IsComponentRegistered(pName) == 0 ? 1 : 0;
+            return 0;
+        }
+        if (pInPlace == 0 && !haveSys) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            if (!CopyFileSafe(inApp, target, 0)) {
+                error = "コピーできません : " + inApp + " To " + target;
+                return 0;
             }
         }
-    } catch (...) {
-        // Trapped: the message below still tells what was found so far.
-    }
+        if (IsComponentRegistered(pName) == 0) {
+            Shower()(pName + "を登録します", vbInformation);
+            Registry().Rescan(scanned);
+        }
+        if (IsComponentRegistered(pName) == 1)
+            result = 1;
+        else
+            error = pName + "の登録に失敗しました";
+        return 0;
+    });
     if (!error.empty())
         Shower()(error + "\r\n" + pName + "の登録に失敗しました\r\n" +
                      "初回起動時は管理者として実行してみてください",

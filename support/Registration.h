@@ -15,17 +15,18 @@ public:
     virtual ~ComponentRegistry() = default;
     // Whether the runtime holds a factory with the long name "WAV Dest" from an existing file.
     [[nodiscard]] virtual bool WavDestRegistered() = 0;
-    // Makes the runtime look at the plugins in pFolder.
+    // Makes the runtime look at the plugins in pFolder (with a trailing "/").
     virtual void Rescan(const std::string& pFolder) = 0;
 };
 
-// Not owned; null returns to a registry that knows nothing.
+// Not owned; null returns to a registry that knows nothing and scans nothing.
 void UseComponentRegistry(ComponentRegistry* pRegistry);
-// Shows a standard (not centred) message box; tests capture the texts instead.
+// Shows a standard (not centred) message box: pStyle is vbCritical or vbInformation. Tests
+// capture the texts instead; an empty function returns to the real boxes.
 using MessageShower = std::function<void(const std::string& pText, int pStyle)>;
 void UseMessageShower(MessageShower pShower);
 
-// There is no 32-bit component folder of its own on Linux: always 0.
+// There is no separate 32-bit component folder on Linux: always 0.
 [[nodiscard]] int UsesSysWow64();
 // ${XDG_DATA_HOME:-$HOME/.local/share}/gstreamer-1.0/plugins/ with a trailing "/".
 [[nodiscard]] std::string ComponentFolder();
