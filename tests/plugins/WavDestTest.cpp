@@ -561,6 +561,8 @@ TEST_P(WavDestCapsChangeTest, ChangeMidStreamStopsRatherThanMixing) {
     // no more than that part.
     p.Stop();
     const Bytes bytes = TestFiles::ReadFile(file);
+    // The error can also overtake the first part on its way to the file: then nothing was written.
+    if (bytes.empty()) return;
     ASSERT_EQ(bytes.size(), 44 + samples.size() * 2);
     const Header h = ParseHeader(bytes);
     EXPECT_EQ(h.Rate, 44100u);
