@@ -59,7 +59,7 @@ QMessageBox::StandardButtons Buttons(int pStyle) {
 }
 
 QMessageBox::Icon Icon(int pStyle) {
-    switch (pStyle & 0xF0) {
+    switch (pStyle & 0x70) {
     case vbCritical:
         return QMessageBox::Critical;
     case vbQuestion:
@@ -94,14 +94,23 @@ int Code(int pButton) {
 
 } // namespace
 
-int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm) {
+namespace {
+int Show(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner, bool pCentre) {
     QMessageBox box(Icon(pStyle), QString::fromStdString(pCaption), QString::fromStdString(pText),
-                    Buttons(pStyle), pForm);
-    CentreOnShow centre(pForm);
-    if (pForm != nullptr && !pForm->isMinimized()) box.installEventFilter(&centre);
-    const int result = box.exec();
+                    Buttons(pStyle), pOwner);
+    CentreOnShow centre(pOwner);
+    if (pCentre && pOwner != nullptr && !pOwner->isMinimized()) box.installEventFilter(&centre);
     // Closing the box without a button counts as its escape button.
-    return Code(result);
+    return Code(box.exec());
+}
+} // namespace
+
+int ShowMessage(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner) {
+    return Show(pText, pStyle, pCaption, pOwner, false);
+}
+
+int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm) {
+    return Show(pText, pStyle, pCaption, pForm, true);
 }
 
 } // namespace Support

@@ -28,7 +28,11 @@ inline constexpr int vbIgnore = 5;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
 
-// Shows a modal box owned by pForm (may be null) and returns the button pressed.
+// Shows a standard modal box where the platform puts it, owned by pOwner (may be null), and
+// returns the button pressed.
+int ShowMessage(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner);
+
+// The same box, centred on pForm (may be null) unless that window is minimised.
 int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm);
 
 } // namespace Support

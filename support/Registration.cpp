@@ -5,7 +5,6 @@
 #include "support/MessageBox.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QString>
 
 #include <cstdio>
@@ -29,29 +28,13 @@ ComponentRegistry& Registry() {
     return g_Registry != nullptr ? *g_Registry : none;
 }
 
-QMessageBox::Icon IconOf(int pStyle) {
-    switch (pStyle & 0x70) {
-    case vbCritical:
-        return QMessageBox::Critical;
-    case vbQuestion:
-        return QMessageBox::Question;
-    case vbExclamation:
-        return QMessageBox::Warning;
-    case vbInformation:
-        return QMessageBox::Information;
-    default:
-        return QMessageBox::NoIcon;
-    }
-}
-
 void ShowStandardBox(const std::string& pText, int pStyle) {
     // Without a widget application (a command-line program) a box cannot exist; say it anyway.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         std::fprintf(stderr, "%s\n", pText.c_str());
         return;
     }
-    QMessageBox box(IconOf(pStyle), QString(), QString::fromStdString(pText), QMessageBox::Ok);
-    box.exec();
+    ShowMessage(pText, pStyle, std::string(), nullptr);
 }
 
 MessageShower& Shower() {
