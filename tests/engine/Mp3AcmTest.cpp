@@ -1,6 +1,6 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
-#include "tests/common/FakeCombo.h"
+#include "engine/ListComboBox.h"
 #include "tests/common/ProgramFixture.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ protected:
 };
 
 TEST_F(Mp3, BitRateListsFollowTheLegalRates) {
-    FakeCombo combo;
+    ListComboBox combo;
     Enc.LoadBitRateToCombo(combo, 44100, 3, 128);
     EXPECT_EQ(combo.Items, (std::vector<std::string>{"320", "256", "224", "192", "160", "128", "112", "96",
                                                      "80", "64", "56", "48", "40", "32"}));

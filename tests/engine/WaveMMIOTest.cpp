@@ -1,6 +1,6 @@
 #include "engine/WaveMMIO.h"
+#include "engine/ListComboBox.h"
 #include "support/FileIO.h"
-#include "tests/common/FakeCombo.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -370,7 +370,7 @@ TEST_F(WaveFiles, WaveFileTypeFromTagElseExtension) {
 }
 
 TEST(ComboLists, ModesAndRates) {
-    FakeCombo combo;
+    ListComboBox combo;
     WaveMMIO::LoadModeToCombo(combo, 3, 5);
     EXPECT_EQ(combo.Items, (std::vector<std::string>{"Mono8bit", "Stereo8bit", "Mono16bit", "Stereo16bit",
                                                      "Mono24bit", "Stereo24bit"}));
@@ -392,7 +392,7 @@ TEST(ComboLists, ModesAndRates) {
 }
 
 TEST(ComboLists, DeviceSelection) {
-    FakeCombo combo;
+    ListComboBox combo;
     const std::vector<std::string> devices{"Built-in Audio Analog Stereo", "USB Headset",
                                            std::string("HDMI Output\0junk", 16)};
     WaveMMIO::LoadDeviceNamesToCombo(combo, devices, "  usb headset ");
