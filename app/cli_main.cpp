@@ -1,7 +1,10 @@
-// tolvane-cli: converts WAV files from the command line with the same engine as the window.
-#include "app/CliConverter.h"
+// tolvane-cli: the window's batch run from the command line, with the same driver and engine.
+#include "app/BatchDriver.h"
+#include "app/BatchFile.h"
+#include "app/CliHost.h"
 #include "app/CliInfo.h"
-#include "engine/AcmCodec.h"
+#include "app/WindowChoices.h"
+#include "engine/C_mp3acm.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
 #include "support/Log.h"
@@ -10,15 +13,17 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
 void OnSignal(int) {
-    CliConverter::Stop();
+    CliHost::RequestStop();
 }
 
 void InstallStopHandlers() {
@@ -28,126 +33,157 @@ void InstallStopHandlers() {
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    // At a file-size limit a write should fail like on a full disk, not kill the run.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
-std::string RateList() {
+std::string Joined(const std::vector<std::string>& pItems) {
     std::string list;
-    for (const auto r : WaveMMIO::TargetRates())
-        list += (list.empty() ? "" : ", ") + std::to_string(r);
+    for (const auto& item : pItems)
+        list += (list.empty() ? "" : ", ") + item;
     return list;
+}
+
+std::vector<std::string> RateTexts() {
+    std::vector<std::string> texts;
+    for (const auto r : WaveMMIO::TargetRates())
+        texts.push_back(std::to_string(r));
+    return texts;
+}
+
+std::string Saved(const std::string& pText) {
+    return " (saved setting: " + (pText.empty() ? std::string("none") : pText) + ")";
+}
+
+int Usage(const std::string& pMessage) {
+    std::cerr << "tolvane-cli: " << pMessage << "\n";
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     Support::SetCommandLine(argc, argv);
-
-    CLI::App app{"Tolvane: converts WAV files to another sample rate and channel/bit-depth mode.\n"
-                 "Outputs never replace existing files; numbered names are used instead."};
-    std::vector<std::string> files;
-    std::int32_t rate = 44100;
-    std::string modeText = "Stereo16bit";
-    bool noDither = false;
-    std::string outFolder;
-    bool info = false;
-    std::int32_t mp3 = 0;
-    app.add_option("FILE", files, "WAV files to convert")->required();
-    app.add_option("--mp3", mp3, "encode the result to MP3 at this bit rate in kbit/s (16-bit modes only)");
-    app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
-    app.add_option("--rate", rate, "target sample rate in Hz (" + RateList() + ")")->capture_default_str();
-    app.add_option("--mode", modeText,
-                   "target mode by name or number: 0 Mono8bit, 1 Stereo8bit, 2 Mono16bit, 3 Stereo16bit, "
-                   "4 Mono24bit, 5 Stereo24bit")
-        ->capture_default_str();
-    app.add_flag("--no-dither", noDither, "pick the nearest sample instead of interpolating when resampling");
-    app.add_option("--out", outFolder, "output folder (created when missing; default: beside each source)");
-    CLI11_PARSE(app, argc, argv);
-
     Support::InitSettingsStore(Support::kProductTitle);
     Support::LoadLogSwitches();
-    const std::string startFolder = std::filesystem::current_path().string();
+    const bool mp2Available = !FindMp2Encoder().empty();
+    WindowChoices choices = LoadSavedChoices(mp2Available);
 
+    CLI::App app{
+        "Tolvane: converts audio and video files to WAV at a chosen sample rate and channel/bit mode,\n"
+        "or encodes them to MP3 or MP2. Defaults are the window's saved settings. Outputs never\n"
+        "replace existing files; numbered names are used instead."};
+    std::vector<std::string> files;
+    std::optional<std::int32_t> rate;
+    std::optional<std::string> modeText;
+    bool dither = false;
+    bool noDither = false;
+    bool decodeOnly = false;
+    bool noDecodeOnly = false;
+    std::optional<std::int32_t> mp3;
+    std::optional<std::string> mp2;
+    std::optional<std::string> mp2Mode;
+    bool wav = false;
+    std::optional<std::string> outFolder;
+    bool info = false;
+    app.add_option("FILE", files, "files to convert (WAV, MP3, MP2, M4A, OGG, WMA, video files, ...)")
+        ->required();
+    app.add_option("--rate", rate, "target sample rate in Hz: " + Joined(RateTexts()) + Saved(choices.Freq));
+    app.add_option("--mode", modeText,
+                   "target mode by name or number: 0 Mono8bit, 1 Stereo8bit, 2 Mono16bit, 3 Stereo16bit, "
+                   "4 Mono24bit, 5 Stereo24bit" +
+                       Saved(choices.Mode >= 0 ? WaveMMIO::WaveModeName(choices.Mode) : std::string()));
+    app.add_flag("--dither", dither,
+                 "interpolate when resampling" + Saved(std::to_string(choices.UseDither)));
+    app.add_flag("--no-dither", noDither, "pick the nearest sample when resampling");
+    app.add_flag("--decode-only", decodeOnly,
+                 "write decoded files as they come out of the decoder, without conversion or encoding" +
+                     Saved(std::to_string(choices.DecodeOnly)));
+    app.add_flag("--no-decode-only", noDecodeOnly, "convert decoded files (the opposite of --decode-only)");
+    app.add_option("--mp3", mp3,
+                   "encode to MP3 at this bit rate in kbit/s (Mono16bit and Stereo16bit only)" +
+                       Saved(choices.Encmp3 == 1 ? std::to_string(choices.Mp3BitRate) : ""));
+    app.add_option("--mp2", mp2,
+                   "encode to MP2 at this bit rate in kbit/s with twolame after the list: " +
+                       Joined(Mp2BitRateTexts()) + Saved(choices.Encmp2 == 1 ? choices.Mp2BitRate : ""));
+    app.add_option("--mp2-mode", mp2Mode,
+                   "MP2 stereo mode: " + Joined(Mp2ModeTexts()) + Saved(choices.Mp2Mode));
+    app.add_flag("--wav", wav, "write WAV files even when the saved settings choose MP3 or MP2");
+    app.add_option("--out", outFolder,
+                   "output folder; when it is not an existing folder, outputs go beside each source" +
+                       Saved(choices.SoundPath));
+    app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
+    CLI11_PARSE(app, argc, argv);
+
+    const std::string startFolder = std::filesystem::current_path().string();
     if (info) {
         for (const std::string& path : Support::ParseCommandLine(files, startFolder))
             std::cout << DescribeFile(path);
         return 0;
     }
 
-    const auto rates = WaveMMIO::TargetRates();
-    if (std::find(rates.begin(), rates.end(), rate) == rates.end()) {
-        std::cerr << "tolvane-cli: --rate must be one of " << RateList() << "\n";
-        return 2;
+    if (rate) {
+        const auto rates = WaveMMIO::TargetRates();
+        if (std::find(rates.begin(), rates.end(), *rate) == rates.end())
+            return Usage("--rate must be one of " + Joined(RateTexts()));
+        choices.Freq = std::to_string(*rate);
     }
-    CliSettings settings;
-    settings.Rate = rate;
-    settings.Mode = ParseTargetMode(modeText);
-    settings.Dither = !noDither;
-    if (settings.Mode < 0) {
-        std::cerr << "tolvane-cli: unknown --mode '" << modeText << "'\n";
-        return 2;
+    if (modeText) {
+        choices.Mode = ParseTargetMode(*modeText);
+        if (choices.Mode < 0) return Usage("unknown --mode '" + *modeText + "'");
     }
-    if (mp3 != 0) {
-        const int channels = WaveMode::Channels(settings.Mode);
-        if (WaveMode::Bits(settings.Mode) != 16 ||
-            !AcmCodec::EncoderAccepts(std::uint32_t(rate), std::uint32_t(mp3), std::uint16_t(channels), 16)) {
-            std::cerr << "tolvane-cli: --mp3 " << mp3 << " is not an MP3 bit rate for " << rate << " Hz "
-                      << modeText << " (MP3 needs Mono16bit or Stereo16bit)\n";
-            return 2;
+    if (dither && noDither) return Usage("--dither and --no-dither cannot be combined");
+    if (dither || noDither) choices.UseDither = dither ? 1 : 0;
+    if (decodeOnly && noDecodeOnly) return Usage("--decode-only and --no-decode-only cannot be combined");
+    if (decodeOnly || noDecodeOnly) choices.DecodeOnly = decodeOnly ? 1 : 0;
+    if (int(mp3.has_value()) + int(mp2.has_value()) + int(wav) > 1)
+        return Usage("choose one of --mp3, --mp2 and --wav");
+    if (decodeOnly && (mp3 || mp2))
+        return Usage("--decode-only writes WAV files; it cannot be combined with --mp3 or --mp2");
+    if (wav) choices.Encmp3 = choices.Encmp2 = 0;
+    if (mp3) {
+        choices.Encmp3 = 1;
+        choices.Encmp2 = 0;
+        choices.Mp3BitRate = *mp3;
+    }
+    if (mp2) {
+        if (!mp2Available) return Usage("--mp2 needs the twolame encoder (in the program folder or on PATH)");
+        if (std::find(Mp2BitRateTexts().begin(), Mp2BitRateTexts().end(), *mp2) == Mp2BitRateTexts().end())
+            return Usage("--mp2 must be one of " + Joined(Mp2BitRateTexts()));
+        choices.Encmp2 = 1;
+        choices.Encmp3 = 0;
+        choices.Mp2BitRate = *mp2;
+    }
+    if (mp2Mode) {
+        choices.Mp2Mode = ParseMp2Mode(*mp2Mode);
+        if (choices.Mp2Mode.empty()) return Usage("--mp2-mode must be one of " + Joined(Mp2ModeTexts()));
+    }
+    if (outFolder) {
+        choices.SoundPath.clear();
+        if (!outFolder->empty()) {
+            std::error_code ec;
+            choices.SoundPath = std::filesystem::absolute(*outFolder, ec).lexically_normal().string();
         }
-        settings.Mp3Kbps = mp3;
     }
-    if (!outFolder.empty()) {
-        std::error_code ec;
-        const auto absolute = std::filesystem::absolute(outFolder, ec).lexically_normal();
-        std::filesystem::create_directories(absolute, ec);
-        if (!Support::FolderExists(absolute.string())) {
-            std::cerr << "tolvane-cli: cannot use output folder '" << outFolder << "'\n";
-            return 2;
-        }
-        settings.OutFolder = absolute.string();
-    }
+    if (!choices.SoundPath.empty() && Support::FolderExists(choices.SoundPath) == 0)
+        std::cerr << "tolvane-cli: output folder '" << choices.SoundPath
+                  << "' does not exist; outputs go beside each source\n";
+
+    C_mp3acm mp3enc;
+    mp3enc.ErrorMessage = [](const std::string& pText) { std::cerr << "tolvane-cli: " << pText << "\n"; };
+    mp3enc.Init();
+    const BatchOptions options = ChoicesToOptions(choices, mp3enc, mp2Available);
+    if (mp3 && (!options.Encmp3Enabled || options.Mp3BitRateText != std::to_string(*mp3)))
+        return Usage("--mp3 " + std::to_string(*mp3) + " is not an MP3 bit rate for " +
+                     options.TargetFreqText + " Hz " +
+                     (choices.Mode >= 0 ? WaveMMIO::WaveModeName(choices.Mode) : std::string("(no mode)")) +
+                     " (MP3 needs Mono16bit or Stereo16bit)");
 
     InstallStopHandlers();
-    CliConverter converter(settings);
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    int failed = 0;
-    int converted = 0;
-    int unchanged = 0;
-    bool stopped = false;
-    for (const std::string& source :
-         Support::ParseCommandLine(files, std::filesystem::current_path().string())) {
-        if (showProgress) {
-            converter.OnProgress = [&source](float pRate) {
-                std::fprintf(stderr, "\r\033[K%3d%%  %s", int(std::min(pRate, 1.0f) * 100.0f),
-                             source.c_str());
-                std::fflush(stderr);
-            };
-        }
-        const CliFileResult r = converter.ConvertFile(source);
-        if (showProgress) std::fputs("\r\033[K", stderr);
-        switch (r.Outcome) {
-        case CliOutcome::Converted:
-            ++converted;
-            std::cout << "converted  " << source << " -> " << r.Output << "  (" << r.Detail << ")\n";
-            break;
-        case CliOutcome::Unchanged:
-            ++unchanged;
-            std::cout << "unchanged  " << source << "  (" << r.Detail << "; nothing written)\n";
-            break;
-        case CliOutcome::Failed:
-            ++failed;
-            std::cout << "failed     " << source << "  (" << r.Detail << ")\n";
-            break;
-        case CliOutcome::Stopped:
-            stopped = true;
-            std::cout << "stopped    " << source << "  (partial output deleted)\n";
-            break;
-        }
-        std::cout.flush();
-        if (stopped) break;
-    }
-    std::cout << converted << " converted, " << unchanged << " unchanged, " << failed << " failed"
-              << (stopped ? ", stopped" : "") << "\n";
-    if (stopped) return 130;
-    return failed > 0 ? 1 : 0;
+    CliHost host(Support::ParseCommandLine(files, startFolder), options, ::isatty(STDERR_FILENO) == 1, stdout,
+                 stderr);
+    BatchDriver driver(host, mp3enc);
+    host.Driver(&driver);
+    driver.ButtonClicked(2);
+    return host.Summary();
 }

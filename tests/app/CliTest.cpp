@@ -1,4 +1,3 @@
-#include "app/CliConverter.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "tests/common/TestFiles.h"
@@ -22,25 +21,33 @@ namespace {
 struct Finished {
     int ExitCode = -1;
     std::string Output;
+    std::string Errors;
 };
 
-// Runs tolvane-cli with its output in a file; pOnStarted may signal the running process.
+// Runs tolvane-cli with its two output streams in files; the settings store is the test's own.
 class CliRun {
 public:
     CliRun(const TempDir& pDir, std::vector<std::string> pArgs)
-        : c_Log(pDir / "cli.log") {
+        : c_Out(pDir / "cli.out")
+        , c_Err(pDir / "cli.err") {
         const std::string exe = std::string(TOLVANE_BIN_DIR) + "/tolvane-cli";
         pArgs.insert(pArgs.begin(), exe);
         std::vector<char*> argv;
         for (auto& a : pArgs)
             argv.push_back(a.data());
         argv.push_back(nullptr);
+        std::vector<std::string> env{"XDG_CONFIG_HOME=" + pDir / "config", "PATH=/usr/bin:/bin",
+                                     "LANG=C.UTF-8"};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, c_Log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        posix_spawn_file_actions_addopen(&actions, 1, c_Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, c_Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        const int rc = posix_spawn(&c_Pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+        const int rc = posix_spawn(&c_Pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0) throw std::runtime_error("cannot start tolvane-cli");
     }
@@ -48,14 +55,17 @@ public:
     Finished Wait() {
         int status = 0;
         ::waitpid(c_Pid, &status, 0);
-        const Bytes log = ReadFile(c_Log);
-        std::filesystem::remove(c_Log);
+        const Bytes out = ReadFile(c_Out);
+        const Bytes err = ReadFile(c_Err);
+        std::filesystem::remove(c_Out);
+        std::filesystem::remove(c_Err);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                std::string(log.begin(), log.end())};
+                std::string(out.begin(), out.end()), std::string(err.begin(), err.end())};
     }
 
 private:
-    std::string c_Log;
+    std::string c_Out;
+    std::string c_Err;
     pid_t c_Pid = -1;
 };
 
@@ -72,6 +82,10 @@ protected:
         WriteFile(path, pBytes);
         return path;
     }
+    std::string Folder(const std::string& pName) {
+        std::filesystem::create_directories(Dir / pName);
+        return Dir / pName;
+    }
 };
 
 bool Contains(const std::string& pText, const std::string& pPart) {
@@ -81,7 +95,7 @@ bool Contains(const std::string& pText, const std::string& pPart) {
 TEST_F(Cli, ConvertsIntoTheOutputFolderAndNeverReplaces) {
     const std::string src = Make("in/song.wav", PcmWav(2, 44100, 16, Samples16(Noise16(2 * 4410, 1))));
     const Bytes original = ReadFile(src);
-    const std::string out = Dir / "out";
+    const std::string out = Folder("out");
     Finished r = RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono8bit", "--out", out});
     EXPECT_EQ(r.ExitCode, 0) << r.Output;
     EXPECT_TRUE(Contains(r.Output, "converted  " + src + " -> " + out + "/song.wav")) << r.Output;
@@ -120,7 +134,7 @@ TEST_F(Cli, OutputGoesBesideTheSourceByDefaultAndRelativePathsWork) {
 
 TEST_F(Cli, FilesAlreadyInTheTargetFormatWriteNothing) {
     const std::string src = Make("same.wav", PcmWav(2, 48000, 24, Bytes(600, 0)));
-    const Finished r = RunCli(Dir, {src, "--rate", "48000", "--mode", "Stereo24bit", "--out", Dir / "o"});
+    const Finished r = RunCli(Dir, {src, "--rate", "48000", "--mode", "Stereo24bit", "--out", Folder("o")});
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_TRUE(Contains(r.Output, "unchanged  " + src)) << r.Output;
     EXPECT_TRUE(std::filesystem::is_empty(Dir / "o"));
@@ -131,14 +145,17 @@ TEST_F(Cli, FailedFilesAreReportedAndTheRestStillConverted) {
     const std::string mp3 =
         Make("x.wav", Riff({Chunk("fmt ", FmtBody(85, 2, 44100, 0)), Chunk("data", {1, 2})}));
     const std::string good = Make("good.wav", PcmWav(1, 8000, 16, Samples16({1, 2, 3, 4})));
-    const std::string out = Dir / "o";
+    const std::string out = Folder("o");
     const Finished r = RunCli(
         Dir, {bad, Dir / "missing.wav", mp3, good, "--rate", "8000", "--mode", "Mono8bit", "--out", out});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(Contains(r.Output, "failed     " + bad + "  (cannot decode)")) << r.Output;
     EXPECT_TRUE(Contains(r.Output, "failed     " + Dir / "missing.wav" + "  (file not found)")) << r.Output;
     EXPECT_TRUE(Contains(r.Output, "failed     " + mp3)) << r.Output;
-    EXPECT_TRUE(Contains(r.Output, "1 converted, 0 unchanged, 3 failed")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "1 converted, 0 unchanged, 3 failed\n  failed: " + bad +
+                                       "  (cannot decode)\n  failed: " + Dir / "missing.wav" +
+                                       "  (file not found)\n  failed: " + mp3))
+        << r.Output;
     EXPECT_EQ(WaveMMIO::GetWaveInfo(out + "/good.wav").Valid, 1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()),
               1);
@@ -150,16 +167,23 @@ TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(RunCli(Dir, {src, "--mode", "Surround 5.1 16bit"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--mode", "6"}).ExitCode, 2);
     EXPECT_NE(RunCli(Dir, {}).ExitCode, 0);
-    Make("file", Bytes{1});
-    EXPECT_EQ(RunCli(Dir, {src, "--out", Dir / "file/sub"}).ExitCode, 2);
-    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.wav", "file"}));
+    EXPECT_EQ(RunCli(Dir, {src, "--mp3", "128", "--mp2", "192"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--mp3", "128", "--wav"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--dither", "--no-dither"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--decode-only", "--mp3", "128"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--mp2", "100"}).ExitCode, 2);
+    const Finished mode = RunCli(Dir, {src, "--mp2", "192", "--mp2-mode", "Quad"});
+    EXPECT_EQ(mode.ExitCode, 2);
+    EXPECT_TRUE(Contains(mode.Errors, "--mp2-mode must be one of Stereo, JointStereo, Mono, DualMono"))
+        << mode.Errors;
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.wav"}));
 }
 
 TEST_F(Cli, InterruptStopsLikeTheStopButton) {
     // Long enough to be caught in the middle: 3 minutes at 44.1 kHz to 96 kHz 24-bit stereo.
     const std::string src = Make("long.wav", PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 180), 1)));
     const std::string next = Make("next.wav", PcmWav(1, 8000, 8, Bytes(80, 128)));
-    const std::string out = Dir / "o";
+    const std::string out = Folder("o");
     CliRun run(Dir, {src, next, "--rate", "96000", "--mode", "Stereo24bit", "--out", out});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!std::filesystem::exists(out + "/~conv.wav") && std::chrono::steady_clock::now() < deadline)
@@ -222,7 +246,7 @@ TEST_F(Cli, EncodesToMp3AtLegalBitRatesOnly) {
     for (int i = 0; i < 22050; ++i)
         tone.push_back(int(8000 * std::sin(i * 0.0627)));
     const std::string src = Make("t.wav", PcmWav(1, 22050, 16, Samples16(tone)));
-    const std::string out = Dir / "o";
+    const std::string out = Folder("o");
     Finished r = RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono16bit", "--mp3", "64", "--out", out});
     EXPECT_EQ(r.ExitCode, 0) << r.Output;
     EXPECT_TRUE(Contains(r.Output, "-> " + out + "/t.mp3")) << r.Output;
@@ -236,15 +260,77 @@ TEST_F(Cli, EncodesToMp3AtLegalBitRatesOnly) {
     EXPECT_EQ(RunCli(Dir, {src, "--rate", "22050", "--mode", "Mono8bit", "--mp3", "64"}).ExitCode, 2);
 }
 
-TEST(CliModes, NamesAndNumbers) {
-    EXPECT_EQ(ParseTargetMode("0"), 0);
-    EXPECT_EQ(ParseTargetMode("5"), 5);
-    EXPECT_EQ(ParseTargetMode("mono24BIT"), 4);
-    EXPECT_EQ(ParseTargetMode("Stereo8bit"), 1);
-    EXPECT_EQ(ParseTargetMode("6"), -1);
-    EXPECT_EQ(ParseTargetMode("-1"), -1);
-    EXPECT_EQ(ParseTargetMode("Surround 7.1 24bit"), -1);
-    EXPECT_EQ(ParseTargetMode(""), -1);
+TEST_F(Cli, SavedSettingsAreTheDefaultsAndAreNeverWritten) {
+    std::vector<int> tone;
+    for (int i = 0; i < 8000; ++i)
+        tone.push_back(int(8000 * std::sin(i * 0.3)));
+    const std::string src = Make("in/t.wav", PcmWav(1, 8000, 16, Samples16(tone)));
+    const std::string out = Folder("saved-out");
+    const std::string store = Dir / "config/hesterby/tolvane.conf";
+    const std::string text = "[Software\\hesterby\\tolvane]\nTargetFreq=16000\nTargetMode=2\nUseDither="
+                             "0\nEncmp3=1\nmp3BitRate=32\n"
+                             "SoundPath=" +
+                             out + "\n";
+    Make("config/hesterby/tolvane.conf", Bytes(text.begin(), text.end()));
+
+    Finished r = RunCli(Dir, {src});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    MpegInfo info;
+    ASSERT_EQ(FCT_mpeg::ReadMpegInfo(out + "/t.mp3", info, 0), 1) << r.Output;
+    EXPECT_EQ(info.SampleRate, 16000);
+    EXPECT_EQ(info.BitRate, 32);
+    EXPECT_EQ(info.Channels, 1);
+
+    // Options win over the settings; the saved MP3 choice needs a 16-bit mode, like the window.
+    r = RunCli(Dir, {src, "--mode", "Mono8bit"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(out + "/t.wav").Mode, 0);
+    r = RunCli(Dir, {src, "--wav", "--out", ""});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "in/t01.wav").SamplesPerSec, 16000);
+    const Bytes after = ReadFile(store);
+    EXPECT_EQ(std::string(after.begin(), after.end()), text);
+}
+
+TEST_F(Cli, MissingOutputFolderMeansBesideTheSource) {
+    const std::string src = Make("a.wav", PcmWav(1, 8000, 8, Bytes(800, 128)));
+    const Finished r = RunCli(Dir, {src, "--rate", "16000", "--out", Dir / "nowhere"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_TRUE(Contains(r.Errors, "output folder '" + Dir / "nowhere" +
+                                       "' does not exist; outputs go beside each source"))
+        << r.Errors;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "a01.wav").SamplesPerSec, 16000);
+    EXPECT_FALSE(std::filesystem::exists(Dir / "nowhere"));
+}
+
+TEST_F(Cli, Mp2IsEncodedAfterTheListInTheForeground) {
+    if (std::system("command -v twolame >/dev/null 2>&1") != 0) GTEST_SKIP() << "twolame is not installed";
+    std::vector<int> tone;
+    for (int i = 0; i < 2 * 44100; ++i)
+        tone.push_back(int(8000 * std::sin((i / 2) * 0.06)));
+    const std::string a = Make("in/a.wav", PcmWav(2, 44100, 16, Samples16(tone)));
+    const std::string b = Make("in/b.wav", PcmWav(1, 22050, 16, Samples16(std::vector<int>(22050, 0))));
+    const std::string out = Folder("o");
+    const Finished r = RunCli(Dir, {a, b, "--rate", "48000", "--mode", "Stereo16bit", "--mp2", "192",
+                                    "--mp2-mode", "jointstereo", "--out", out});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "queued     " + a + " -> " + out + "/a.mp2  (MP2 192 kbit/s JointStereo"))
+        << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "2 converted, 0 unchanged, 0 failed")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "変換元ファイル\n\"" + out + "/~conv.wav\"\n")) << r.Output;
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"in", "o"}));
+    for (const char* name : {"/a.mp2", "/b.mp2"}) {
+        MpegInfo info;
+        ASSERT_EQ(FCT_mpeg::ReadMpegInfo(out + name, info, 0), 1) << name;
+        EXPECT_EQ(info.SampleRate, 48000);
+        EXPECT_EQ(info.BitRate, 192);
+        EXPECT_NEAR(info.Milliseconds, 1000, 60);
+    }
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.mp2", "b.mp2"})) << "the temporary files are gone";
 }
 
 } // namespace

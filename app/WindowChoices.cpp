@@ -1,0 +1,100 @@
+#include "app/WindowChoices.h"
+
+#include "engine/C_mp3acm.h"
+#include "engine/ListComboBox.h"
+#include "engine/WaveMMIO.h"
+#include "support/Settings.h"
+
+#include <QString>
+
+#include <charconv>
+
+namespace {
+
+int ToInt(const std::string& pText) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(pText.data(), pText.data() + pText.size(), value);
+    return ec == std::errc() && end == pText.data() + pText.size() ? value : 0;
+}
+
+bool SameWord(const std::string& pA, const std::string& pB) {
+    return QString::fromStdString(pA).trimmed().compare(QString::fromStdString(pB), Qt::CaseInsensitive) == 0;
+}
+
+// The entry whose text equals the stored text exactly, as the window selects it; else empty.
+std::string SelectText(const std::vector<std::string>& pEntries, const std::string& pText) {
+    for (const std::string& entry : pEntries)
+        if (entry == pText) return entry;
+    return {};
+}
+
+} // namespace
+
+const std::vector<std::string>& Mp2BitRateTexts() {
+    static const std::vector<std::string> rates{"32",  "48",  "56",  "64",  "80",  "96",  "112",
+                                                "128", "160", "192", "224", "256", "320", "384"};
+    return rates;
+}
+
+const std::vector<std::string>& Mp2ModeTexts() {
+    static const std::vector<std::string> modes{"Stereo", "JointStereo", "Mono", "DualMono"};
+    return modes;
+}
+
+WindowChoices LoadSavedChoices(bool pMp2Available) {
+    using Support::ReadSetting;
+    WindowChoices c;
+    ListComboBox freq;
+    WaveMMIO::LoadFreqToCombo(freq, ToInt(ReadSetting("TargetFreq", std::int32_t(44100))), 0, 0);
+    c.Freq = freq.Text();
+    ListComboBox mode;
+    WaveMMIO::LoadModeToCombo(mode, ToInt(ReadSetting("TargetMode", std::int32_t(3))), WaveMode::kLastTarget);
+    c.Mode = mode.ListIndex();
+    c.DecodeOnly = ToInt(ReadSetting("DecodeOnly", std::int32_t(0)));
+    c.UseDither = ToInt(ReadSetting("UseDither", std::int32_t(1)));
+    c.Encmp3 = ToInt(ReadSetting("Encmp3", std::int32_t(0)));
+    c.Mp3BitRate = ToInt(ReadSetting("mp3BitRate", std::int32_t(128)));
+    c.Mp2BitRate = SelectText(Mp2BitRateTexts(), ReadSetting("mp2bitRate", std::int32_t(0)));
+    if (pMp2Available) c.Encmp2 = ToInt(ReadSetting("Encmp2", std::int32_t(0)));
+    c.Mp2Mode = SelectText(Mp2ModeTexts(), ReadSetting("mp2Mode", std::int32_t(0)));
+    c.SoundPath = ReadSetting("SoundPath", std::string());
+    return c;
+}
+
+BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder, bool pMp2Available) {
+    BatchOptions o;
+    const bool enabled = pChoices.DecodeOnly == 0;
+    o.TargetFreqText = pChoices.Freq;
+    o.TargetModeIndex = pChoices.Mode;
+    o.DecodeOnly = pChoices.DecodeOnly;
+    o.UseDither = pChoices.UseDither;
+    o.Encmp3 = pChoices.Encmp3;
+    if (enabled && (pChoices.Mode == 2 || pChoices.Mode == 3)) {
+        ListComboBox rates;
+        pEncoder.LoadBitRateToCombo(rates, ToInt(pChoices.Freq), pChoices.Mode, pChoices.Mp3BitRate);
+        o.Mp3BitRateText = rates.Text();
+        o.Encmp3Enabled = rates.ListCount() > 0;
+    }
+    o.Encmp2 = pChoices.Encmp2;
+    o.Encmp2Enabled = enabled && pMp2Available;
+    o.Mp2BitRateText = pChoices.Mp2BitRate;
+    o.Mp2ModeText = pChoices.Mp2Mode;
+    o.SoundPathText = pChoices.SoundPath;
+    return o;
+}
+
+int ParseTargetMode(const std::string& pText) {
+    int number = -1;
+    const auto [end, ec] = std::from_chars(pText.data(), pText.data() + pText.size(), number);
+    if (ec == std::errc() && end == pText.data() + pText.size())
+        return number >= 0 && number <= WaveMode::kLastTarget ? number : -1;
+    for (int m = 0; m <= WaveMode::kLastTarget; ++m)
+        if (SameWord(pText, WaveMMIO::WaveModeName(m))) return m;
+    return -1;
+}
+
+std::string ParseMp2Mode(const std::string& pText) {
+    for (const std::string& mode : Mp2ModeTexts())
+        if (SameWord(pText, mode)) return mode;
+    return {};
+}
