@@ -38,30 +38,56 @@ echo "run-demo: generating inputs in $ROOT/demo/in"
 gen tone-440-8000Hz-8bit-mono --rate 8000 --bits 8 --channels 1 --seconds 3 --signal tone --freq 440
 gen sweep-22050Hz-16bit-stereo --rate 22050 --bits 16 --channels 2 --seconds 4 --signal sweep --freq 50 --freq2 10000
 gen tone-1000-44100Hz-16bit-stereo --rate 44100 --bits 16 --channels 2 --seconds 3 --signal tone --freq 1000
-gen sweep-44100Hz-8bit-stereo --rate 44100 --bits 8 --channels 2 --seconds 3 --signal sweep --freq 100 --freq2 15000
 gen sweep-48000Hz-24bit-mono --rate 48000 --bits 24 --channels 1 --seconds 4 --signal sweep --freq 20 --freq2 20000
 gen tone-440-96000Hz-24bit-stereo --rate 96000 --bits 24 --channels 2 --seconds 3 --signal tone --freq 440 --amplitude 0.8
-# Already in a target format, so one of the two runs reports each as unchanged.
-gen tone-330-22050Hz-8bit-mono --rate 22050 --bits 8 --channels 1 --seconds 2 --signal tone --freq 330
-gen tone-660-48000Hz-24bit-stereo --rate 48000 --bits 24 --channels 2 --seconds 2 --signal tone --freq 660
+
+# An MP3 made by our own encoder, with an ID3v2 tag in front that the converter strips first.
+mkdir -p demo/work
+"$WAVGEN" demo/work/song.wav --rate 44100 --bits 16 --channels 2 --seconds 5 --signal sweep --freq 200 --freq2 4000
+"$CLI" demo/work/song.wav --rate 44100 --mode Stereo16bit --no-decode-only --mp3 192 --out demo/work >/dev/null
+title="Tolvane demo"
+frame_size=$((${#title} + 1))
+tag_size=$((10 + frame_size))
+byte() { printf "\\$(printf '%03o' "$1")"; }
+{
+    printf 'ID3\003\000\000\000\000\000'
+    byte "$tag_size"
+    printf 'TIT2\000\000\000'
+    byte "$frame_size"
+    printf '\000\000\000%s' "$title"
+    cat demo/work/song.mp3
+} >demo/in/tagged-sweep-44100Hz-192k.mp3
+
+# Compressed inputs made through GStreamer: AAC in MP4 and Vorbis in Ogg.
+gst() {
+    local name="$1" encoder="$2"
+    gst-launch-1.0 -q audiotestsrc num-buffers=200 samplesperbuffer=1024 wave=sine freq=660 \
+        ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! $encoder ! filesink location="demo/in/$name"
+}
+gst tone-660-aac.m4a "avenc_aac ! mp4mux"
+gst tone-660-vorbis.ogg "vorbisenc ! oggmux"
+rm -rf -- demo/work
 
 convert() {
-    local rate="$1" mode="$2"
-    local out="demo/out-$rate-$mode"
+    local label="$1"
+    shift
+    local out="demo/out-$label"
+    mkdir -p "$out"
     echo
-    echo "run-demo: tolvane-cli demo/in/*.wav --rate $rate --mode $mode --out $out"
-    if ! "$CLI" demo/in/*.wav --rate "$rate" --mode "$mode" --out "$out"; then
-        echo "run-demo: tolvane-cli reported failures for --rate $rate --mode $mode" >&2
+    echo "run-demo: tolvane-cli demo/in/* $* --out $out"
+    # Every choice is given, so the user's saved settings do not change the demo.
+    if ! "$CLI" demo/in/* --dither --no-decode-only "$@" --out "$out"; then
+        echo "run-demo: tolvane-cli reported failures for $label" >&2
         exit 1
     fi
 }
 
-convert 22050 Mono8bit
-convert 48000 Stereo24bit
+convert wav --rate 22050 --mode Stereo16bit --wav
+convert mp3 --rate 44100 --mode Stereo16bit --mp3 128
 
 echo
 echo "run-demo: done"
-for dir in demo/in demo/out-22050-Mono8bit demo/out-48000-Stereo24bit; do
+for dir in demo/in demo/out-wav demo/out-mp3; do
     echo "$ROOT/$dir:"
     if [ -d "$dir" ] && [ -n "$(ls -A "$dir")" ]; then
         find "$dir" -maxdepth 1 -type f -printf '  %10s  %f\n' | sort -k2
