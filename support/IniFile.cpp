@@ -178,7 +178,9 @@ bool Write(const std::string& pFile, const std::string& pSection, const std::str
         if (!existing) return false;
         lines = std::move(*existing);
     }
-    std::string stored = EscapeValue(CutToLimit(pValue));
+    // The reader trims values before it looks for quotes, so the quotes are judged on the trimmed
+    // value; the blanks would not read back anyway.
+    std::string stored = EscapeValue(Trim(CutToLimit(pValue)));
     // The reader drops one pair of surrounding quotes: give such a value a pair to lose.
     if (stored.size() >= 2 && stored.front() == stored.back() &&
         (stored.front() == '"' || stored.front() == '\''))
@@ -214,8 +216,12 @@ bool Write(const std::string& pFile, const std::string& pSection, const std::str
         }
     }
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
+    for (const std::string& line : lines) {
+        // Reading took one CR off a line that had more; a CR LF gives it back, so the line reads
+        // the same again.
+        text += line;
+        text += !line.empty() && line.back() == '\r' ? "\r\n" : "\n";
+    }
     return WriteWhole(pFile, text);
 }
 
