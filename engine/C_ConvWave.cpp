@@ -396,9 +396,12 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         const std::int64_t frames = n + spare;
         const auto rawBytes = std::size_t(frames * srcAlign);
         if (c_Raw.size() < rawBytes) c_Raw.resize(rawBytes);
-        const auto wanted = std::size_t((n + a) * srcAlign);
-        const std::int64_t got = Support::ReadFileAtCounted(c_Raw.data(), wanted, pSourceFN,
-                                                            src.DataOffset + std::int64_t(done) * srcAlign);
+        const std::int64_t offset = src.DataOffset + std::int64_t(done) * srcAlign;
+        // A part frame at the end of a cut file is rounded up to a whole one; what the file lacks
+        // reads as zeros, like the frames past the data.
+        const auto wanted =
+            std::size_t(std::clamp<std::int64_t>(src.FileSize - offset, 0, (n + a) * srcAlign));
+        const std::int64_t got = Support::ReadFileAtCounted(c_Raw.data(), wanted, pSourceFN, offset);
         // The bytes were there when the conversion started: a source that vanished or shrank since
         // would only turn into silence, so the file fails instead.
         if (got < std::int64_t(wanted)) {

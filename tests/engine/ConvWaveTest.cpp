@@ -352,6 +352,21 @@ TEST_F(ConvWave, DataSizeBeyondTheFileConvertsWhatIsThere) {
     EXPECT_EQ(Values16(c.Data), (std::vector<int>{100, 200, 300, 400}));
 }
 
+TEST_F(ConvWave, AFileCutInsideItsLastFrameConvertsWhatIsThere) {
+    // 3.5 stereo frames: the half frame rounds up to a whole one whose missing half is silence.
+    Bytes b = PcmWav(2, 8000, 16, Samples16({1, 2, 3, 4, 5, 6, 7, 8}));
+    b.resize(b.size() - 2);
+    Converted c = Run(b, 8000, 16, 2, 0);
+    ASSERT_EQ(c.Result, 1);
+    EXPECT_EQ(Values16(c.Data), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 0}));
+    // 2.5 frames round down to two.
+    b = PcmWav(2, 8000, 16, Samples16({1, 2, 3, 4, 5, 6}));
+    b.resize(b.size() - 2);
+    c = Run(b, 8000, 16, 2, 0);
+    ASSERT_EQ(c.Result, 1);
+    EXPECT_EQ(Values16(c.Data), (std::vector<int>{1, 2, 3, 4}));
+}
+
 TEST_F(ConvWave, SizeLimitKeepsEveryDataSizeBelowFourGiB) {
     // 3 GiB of 8-bit mono becomes 18 GiB at 24-bit stereo: refused at once.
     Bytes head = PcmWav(1, 8000, 8, {});
