@@ -1,12 +1,15 @@
-# Tolvane: make run (install, build, convert the demo inputs), make test, make bench.
+# Tolvane: make run (install, build, convert the demo inputs), make test, make bench, make fuzz.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-release
 BUILD_TYPE  ?= RelWithDebInfo
 WERROR      ?= $(if $(TOLVANE_WERROR),$(TOLVANE_WERROR),OFF)
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+FUZZ_DIR    ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= waveinfo mpeg convwave ini
 
-.PHONY: all deps build test run bench clean
+.PHONY: all deps build test run bench fuzz clean
 
 all: build
 
@@ -29,5 +32,11 @@ bench: deps
 	@python3 bench/run_bench.py --bin $(BENCH_DIR)/bin
 	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
 
+# libFuzzer needs clang; each target runs FUZZ_SECONDS over its own copy of the corpus.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_FUZZ=ON -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@./fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) demo bench/work
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(FUZZ_DIR) demo bench/work
