@@ -26,11 +26,11 @@ test: build
 run: build
 	@./scripts/run-demo.sh $(BUILD_DIR)/bin
 
+# Only the report goes to stdout. BENCH_ARGS goes to bench/bench.py: e.g. --quick, or --write bench/RESULTS.md.
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=OFF >/dev/null
-	@cmake --build $(BENCH_DIR) -j $(JOBS)
-	@python3 bench/run_bench.py --bin $(BENCH_DIR)/bin
-	@python3 bench/decode_bench.py --bin $(BENCH_DIR)/bin
+	@cmake --build $(BENCH_DIR) -j $(JOBS) >&2
+	@python3 bench/bench.py --bin $(BENCH_DIR)/bin $(BENCH_ARGS)
 
 # libFuzzer needs clang; each target runs FUZZ_SECONDS over its own copy of the corpus.
 fuzz: deps
