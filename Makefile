@@ -1,6 +1,7 @@
 # Tolvane: make run (install, build, convert the demo inputs), make test, make bench, make fuzz.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-release
+SAN_DIR     ?= build-asan
 BUILD_TYPE  ?= RelWithDebInfo
 WERROR      ?= $(if $(TOLVANE_WERROR),$(TOLVANE_WERROR),OFF)
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
@@ -9,7 +10,7 @@ FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= waveinfo mpeg convwave ini
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps build test sanitize-test run bench fuzz clean
 
 all: build
 
@@ -22,6 +23,19 @@ build: deps
 
 test: build
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory sanitize-test
+
+# The engine and support suites again under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer. Full stacks on malloc let the suppressions recognise the
+# third-party memory that lives as long as the process.
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
+          LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+          UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
+
+sanitize-test: deps
+	@cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON -DTOLVANE_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(SAN_DIR) -j $(JOBS) --target tests_engine tests_support gstwavdest
+	@$(SAN_ENV) ctest --test-dir $(SAN_DIR) -R '^tests_(engine|support)\.' --output-on-failure -j $(JOBS)
 
 run: build
 	@./scripts/run-demo.sh $(BUILD_DIR)/bin
@@ -39,4 +53,4 @@ fuzz: deps
 	@./fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(FUZZ_DIR) demo bench/work
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SAN_DIR) $(FUZZ_DIR) demo bench/work
