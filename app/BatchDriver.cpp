@@ -279,17 +279,21 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
         bool numericRate = false;
         const std::int32_t mp3Rate = NumericValue(options.Mp3BitRateText, &numericRate);
         if (options.Encmp3Enabled && options.Encmp3 == 1 && numericRate) {
-            const std::string out = claim(base + ".mp3");
-            if (out.empty()) return Failed(cannotCreate);
+            // Encoded under a temporary name and moved into place whole, so that a run killed
+            // in the middle never leaves a partial file under the output's name.
+            const std::string encoded = claim("~encode.mp3");
+            if (encoded.empty()) return Failed(cannotCreate);
             c_Host.DispMes(0, "Encoding...", true);
-            c_Host.DispMes(1, out, true);
-            const int ok = mp3enc.EncFromWavfile(current, out, mp3Rate);
+            c_Host.DispMes(1, Support::MakeNumberedName(folder + base + ".mp3", 1, 1, 2, 0), true);
+            const int ok = mp3enc.EncFromWavfile(current, encoded, mp3Rate);
             if (current != source) temps.Drop(current);
             if (ok == 0) {
                 if (CancelRequested != 0) return {RowOutcome::Stopped, {}, {}};
-                return Failed("MP3 encoding failed");
+                return Failed("MP3 encoding failed (unreadable data or no space)");
             }
-            temps.Keep(out);
+            const std::string out = Support::MoveToNumberedName(encoded, folder + base + ".mp3", 2);
+            if (out.empty()) return Failed(cannotCreate);
+            temps.Keep(encoded);
             return {RowOutcome::Converted, out, "MP3 " + std::to_string(mp3Rate) + " kbit/s"};
         }
         if (options.Encmp2Enabled && options.Encmp2 == 1 && pBatch != nullptr) {
