@@ -1,5 +1,6 @@
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
+#include "tests/app/CliRunner.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -8,70 +9,12 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
 
 using namespace TestFiles;
 
 namespace {
-
-struct Finished {
-    int ExitCode = -1;
-    std::string Output;
-    std::string Errors;
-};
-
-// Runs tolvane-cli with its two output streams in files; the settings store is the test's own.
-class CliRun {
-public:
-    CliRun(const TempDir& pDir, std::vector<std::string> pArgs)
-        : c_Out(pDir / "cli.out")
-        , c_Err(pDir / "cli.err") {
-        const std::string exe = std::string(TOLVANE_BIN_DIR) + "/tolvane-cli";
-        pArgs.insert(pArgs.begin(), exe);
-        std::vector<char*> argv;
-        for (auto& a : pArgs)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env{"XDG_CONFIG_HOME=" + pDir / "config", "PATH=/usr/bin:/bin",
-                                     "LANG=C.UTF-8"};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, c_Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, c_Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        const int rc = posix_spawn(&c_Pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) throw std::runtime_error("cannot start tolvane-cli");
-    }
-    void Signal(int pSignal) const { ::kill(c_Pid, pSignal); }
-    Finished Wait() {
-        int status = 0;
-        ::waitpid(c_Pid, &status, 0);
-        const Bytes out = ReadFile(c_Out);
-        const Bytes err = ReadFile(c_Err);
-        std::filesystem::remove(c_Out);
-        std::filesystem::remove(c_Err);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                std::string(out.begin(), out.end()), std::string(err.begin(), err.end())};
-    }
-
-private:
-    std::string c_Out;
-    std::string c_Err;
-    pid_t c_Pid = -1;
-};
-
-Finished RunCli(const TempDir& pDir, std::vector<std::string> pArgs) {
-    return CliRun(pDir, std::move(pArgs)).Wait();
-}
 
 class Cli : public ::testing::Test {
 protected:

@@ -1,0 +1,220 @@
+// Faults from outside during a run: a full disk, an output folder that goes away or cannot be
+// written, sources that shrink or vanish, and the program killed outright. After each, no
+// existing file was replaced or changed, no source was touched, nothing partial sits under a
+// final name, and every failed file was reported while the run went on.
+#include "engine/FCT_mpeg.h"
+#include "engine/WaveMMIO.h"
+#include "tests/app/AppTestFiles.h"
+#include "tests/app/CliRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+using namespace TestFiles;
+using AppTestFiles::ToneWav;
+
+namespace {
+
+using Names = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+bool Contains(const std::string& pText, const std::string& pPart) {
+    return pText.find(pPart) != std::string::npos;
+}
+
+class Faults : public ::testing::Test {
+protected:
+    TempDir Dir;
+    std::string In;
+    std::string Out;
+    // Every file that existed before the run, with its bytes.
+    std::map<std::string, Bytes> Before;
+
+    void SetUp() override {
+        In = Dir / "in";
+        Out = Dir / "out";
+        std::filesystem::create_directories(In);
+        std::filesystem::create_directories(Out);
+    }
+    std::string Source(const std::string& pName, const Bytes& pBytes) {
+        WriteFile(In + "/" + pName, pBytes);
+        return In + "/" + pName;
+    }
+    void Snapshot() {
+        Before.clear();
+        for (const auto& e : std::filesystem::recursive_directory_iterator(Dir.Path()))
+            if (e.is_regular_file()) Before[e.path().string()] = ReadFile(e.path().string());
+    }
+    // Files that existed before are unchanged (unless listed as allowed to go), and every other
+    // file under a final name in pFolder is a complete, valid output.
+    void ExpectNothingDamaged(const std::string& pFolder, const Names& pMayBeGone = {}) {
+        for (const auto& [path, bytes] : Before) {
+            const bool mayGo = std::find(pMayBeGone.begin(), pMayBeGone.end(), path) != pMayBeGone.end();
+            if (mayGo && !std::filesystem::exists(path)) continue;
+            EXPECT_EQ(ReadFile(path), bytes) << path << " was changed";
+        }
+        if (!std::filesystem::exists(pFolder)) return;
+        for (const auto& e : std::filesystem::directory_iterator(pFolder)) {
+            const std::string name = e.path().filename().string();
+            if (Before.count(e.path().string()) != 0 || name.front() == '~') continue;
+            if (e.path().extension() == ".wav") {
+                const WaveInfo info = WaveMMIO::GetWaveInfo(e.path().string());
+                EXPECT_EQ(info.Valid, 1) << name;
+                EXPECT_EQ(info.DataOffset + info.DataSize + (info.DataSize & 1), info.FileSize) << name;
+            } else if (e.path().extension() == ".mp3") {
+                MpegInfo info;
+                EXPECT_EQ(FCT_mpeg::ReadMpegInfo(e.path().string(), info, 0), 1) << name;
+            }
+        }
+    }
+    static bool WaitFor(const std::function<bool()>& pCondition, int pSeconds = 30) {
+        const auto deadline = Clock::now() + std::chrono::seconds(pSeconds);
+        while (!pCondition()) {
+            if (Clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+    [[nodiscard]] Names List(const std::string& pFolder) const {
+        Names names;
+        for (const auto& e : std::filesystem::directory_iterator(pFolder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// Conversion, decoding and MP3 encoding each hit a 2 MB file-size limit in the middle of the file.
+TEST_F(Faults, AFullDiskFailsTheFileRemovesThePartAndTheRunGoesOn) {
+    if (!AppTestFiles::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    const std::string big = Source("big.wav", ToneWav(2, 44100, 20));
+    ASSERT_TRUE(AppTestFiles::MakeWithGst(In + "/long.ogg", "vorbisenc ! oggmux", 30));
+    // A WAV of 200 s that is not in the target format: MP3 of it is more than 2 MB at 128 kbit/s.
+    const std::string huge = Source("huge.wav", ToneWav(2, 44100, 200));
+    const std::string small = Source("small.wav", ToneWav(1, 8000, 0.5));
+    WriteFile(Out + "/big.wav", {1, 2, 3});
+    WriteFile(Out + "/keep.mp3", {4, 5, 6});
+    ::chmod(Dir.Path().c_str(), 0755);
+    Snapshot();
+    const CliLimits full{2'000'000, false};
+
+    struct Case {
+        Names Args;
+        Names Failed;
+    };
+    const std::vector<Case> cases{
+        {{big, small, "--rate", "96000", "--mode", "Stereo24bit", "--wav"}, {big}},
+        {{In + "/long.ogg", small, "--decode-only", "--wav", "--rate", "8000", "--mode", "Stereo16bit"},
+         {In + "/long.ogg"}},
+        {{huge, small, "--rate", "44100", "--mode", "Stereo16bit", "--mp3", "128"}, {huge}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Args[0]);
+        Names args = c.Args;
+        args.insert(args.end(), {"--out", Out});
+        const Finished r = RunCli(Dir, args, full);
+        EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
+        for (const std::string& failed : c.Failed)
+            EXPECT_TRUE(Contains(r.Output, "  failed: " + failed)) << r.Output;
+        EXPECT_TRUE(Contains(r.Output, "1 converted")) << "the small file after the failure: " << r.Output;
+        ExpectNothingDamaged(Out);
+        for (const std::string& name : List(Out))
+            EXPECT_NE(name.front(), '~') << "temporary left: " << name;
+    }
+    EXPECT_EQ(List(Out), (Names{"big.wav", "keep.mp3", "small.mp3", "small.wav", "small01.wav"}));
+}
+
+TEST_F(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
+    Source("a.wav", ToneWav(2, 44100, 1));
+    ASSERT_TRUE(AppTestFiles::MakeMp3(In + "/b.mp3", 1, true));
+    ::chmod(Dir.Path().c_str(), 0755);
+    ::chmod(In.c_str(), 0555);
+    ::chmod(Out.c_str(), 0555);
+    Snapshot();
+    const Finished r =
+        RunCli(Dir, {In + "/a.wav", In + "/b.mp3", "--rate", "22050", "--wav", "--out", Out}, {0, true});
+    ::chmod(In.c_str(), 0755);
+    ::chmod(Out.c_str(), 0755);
+    EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "0 converted, 0 unchanged, 2 failed")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "failed: " + In + "/a.wav  (cannot create a file in " + Out + "/)"))
+        << r.Output;
+    EXPECT_TRUE(List(Out).empty());
+    ExpectNothingDamaged(Out);
+}
+
+TEST_F(Faults, AnOutputFolderRemovedDuringTheRun) {
+    const std::string first = Source("first.wav", ToneWav(2, 44100, 60));
+    const std::string second = Source("second.wav", ToneWav(1, 8000, 0.5));
+    Snapshot();
+    CliRun run(Dir, {first, second, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
+    std::filesystem::remove_all(Out);
+    const Finished r = run.Wait();
+    EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "  failed: " + first)) << r.Output;
+    // Without its folder, the next output goes beside its source, as a missing folder always does.
+    EXPECT_TRUE(Contains(r.Output, "converted  " + second + " -> " + In + "/second01.wav")) << r.Output;
+    EXPECT_EQ(List(In), (Names{"first.wav", "second.wav", "second01.wav"}));
+    ExpectNothingDamaged(In);
+}
+
+TEST_F(Faults, SourcesTruncatedOrRemovedDuringTheRun) {
+    const std::string shrinking = Source("shrinking.wav", ToneWav(2, 44100, 60));
+    const std::string vanishing = Source("vanishing.wav", ToneWav(2, 44100, 2));
+    const std::string last = Source("last.wav", ToneWav(1, 8000, 0.5));
+    CliRun run(
+        Dir, {shrinking, vanishing, last, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
+    // Another program cuts the file being converted short and deletes the next one.
+    std::filesystem::resize_file(shrinking, 100000);
+    std::filesystem::remove(vanishing);
+    const Finished r = run.Wait();
+    EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "  failed: " + shrinking + "  (conversion failed")) << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "  failed: " + vanishing + "  (file not found)")) << r.Output;
+    EXPECT_EQ(List(Out), (Names{"last.wav"}));
+    ExpectNothingDamaged(Out);
+}
+
+// Killed in the middle of a conversion and of an MP3 encoding, then started again with the same
+// files: the stale temporaries stay as they are, are never taken for outputs, and nothing
+// partial appears under a final name.
+TEST_F(Faults, KilledInTheMiddleAndStartedAgain) {
+    const std::string done = Source("done.wav", ToneWav(1, 8000, 0.5));
+    const std::string longer = Source("long.wav", ToneWav(2, 44100, 90));
+    for (const bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3 ? "MP3" : "WAV");
+        const Names format = mp3 ? Names{"--rate", "22050", "--mode", "Stereo16bit", "--mp3", "64"}
+                                 : Names{"--rate", "96000", "--mode", "Stereo24bit", "--wav"};
+        Names args{longer, done, "--out", Out};
+        args.insert(args.end(), format.begin(), format.end());
+        Snapshot();
+        CliRun run(Dir, args);
+        const std::string busy = Out + (mp3 ? "/~encode.mp3" : "/~conv.wav");
+        ASSERT_TRUE(WaitFor(
+            [&] { return std::filesystem::exists(busy) && std::filesystem::file_size(busy) > 50000; }));
+        run.Signal(SIGKILL);
+        EXPECT_EQ(run.Wait().ExitCode, 128 + SIGKILL);
+        ExpectNothingDamaged(Out);
+        const Names afterKill = List(Out);
+        ASSERT_TRUE(std::find(afterKill.begin(), afterKill.end(), busy.substr(Out.size() + 1)) !=
+                    afterKill.end());
+
+        Snapshot();
+        const Finished r = RunCli(Dir, args);
+        EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+        ExpectNothingDamaged(Out);
+        const std::string ext = mp3 ? ".mp3" : ".wav";
+        EXPECT_TRUE(Contains(r.Output, "-> " + Out + "/long" + ext)) << r.Output;
+        EXPECT_TRUE(Contains(r.Output, "-> " + Out + "/done" + ext)) << r.Output;
+        EXPECT_EQ(ReadFile(busy), Before.at(busy)) << "the stale temporary is left alone";
+    }
+    EXPECT_EQ(List(Out), (Names{"done.mp3", "done.wav", "long.mp3", "long.wav", "~conv.wav", "~conv01.wav",
+                                "~encode.mp3"}));
+}
+
+} // namespace
