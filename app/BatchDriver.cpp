@@ -260,6 +260,7 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
                        true);
         c_Host.DispMes(1, converted, true);
         CW = std::make_unique<C_ConvWave>();
+        CW->BlockPause(c_BlockPause);
         QObject::connect(
             CW.get(), &C_ConvWave::Prog, CW.get(),
             [this](float pRate, std::int32_t& pCancel) { CW_Prog(pRate, pCancel); }, Qt::DirectConnection);

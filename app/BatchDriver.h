@@ -40,6 +40,10 @@ public:
     [[nodiscard]] const std::string& Mp2Encoder() const noexcept { return c_Mp2Encoder; }
     void Mp2Encoder(std::string pCommand) { c_Mp2Encoder = std::move(pCommand); }
 
+    // The converter's pause after each block, which lets a window repaint and take Stop; a
+    // front end without a window sets 0.
+    void BlockPause(int pMilliseconds) noexcept { c_BlockPause = pMilliseconds; }
+
     std::int32_t Running = 0;
     std::int32_t CancelRequested = 0;
     std::int32_t AutoExit = 0;
@@ -65,4 +69,5 @@ private:
     std::unique_ptr<C_ConvWave> CW;
     std::string c_Mp2Encoder;
     bool c_Stalled = false;
+    int c_BlockPause = 20;
 };

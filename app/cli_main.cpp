@@ -183,6 +183,7 @@ int main(int argc, char** argv) {
     CliHost host(Support::ParseCommandLine(files, startFolder), options, ::isatty(STDERR_FILENO) == 1, stdout,
                  stderr);
     BatchDriver driver(host, mp3enc);
+    driver.BlockPause(0);
     host.Driver(&driver);
     driver.ButtonClicked(2);
     return host.Summary();

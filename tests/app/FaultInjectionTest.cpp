@@ -147,12 +147,15 @@ TEST_F(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
 }
 
 TEST_F(Faults, AnOutputFolderRemovedDuringTheRun) {
-    const std::string first = Source("first.wav", ToneWav(2, 44100, 60));
+    const std::string first = Source("first.wav", ToneWav(2, 44100, 240));
     const std::string second = Source("second.wav", ToneWav(1, 8000, 0.5));
     Snapshot();
     CliRun run(Dir, {first, second, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
+    // Held still while the folder goes, so that the removal lands in the middle of the file.
+    run.Signal(SIGSTOP);
     std::filesystem::remove_all(Out);
+    run.Signal(SIGCONT);
     const Finished r = run.Wait();
     EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
     EXPECT_TRUE(Contains(r.Output, "  failed: " + first)) << r.Output;
@@ -163,15 +166,17 @@ TEST_F(Faults, AnOutputFolderRemovedDuringTheRun) {
 }
 
 TEST_F(Faults, SourcesTruncatedOrRemovedDuringTheRun) {
-    const std::string shrinking = Source("shrinking.wav", ToneWav(2, 44100, 60));
+    const std::string shrinking = Source("shrinking.wav", ToneWav(2, 44100, 240));
     const std::string vanishing = Source("vanishing.wav", ToneWav(2, 44100, 2));
     const std::string last = Source("last.wav", ToneWav(1, 8000, 0.5));
     CliRun run(
         Dir, {shrinking, vanishing, last, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
     // Another program cuts the file being converted short and deletes the next one.
+    run.Signal(SIGSTOP);
     std::filesystem::resize_file(shrinking, 100000);
     std::filesystem::remove(vanishing);
+    run.Signal(SIGCONT);
     const Finished r = run.Wait();
     EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
     EXPECT_TRUE(Contains(r.Output, "  failed: " + shrinking + "  (conversion failed")) << r.Output;
@@ -185,7 +190,7 @@ TEST_F(Faults, SourcesTruncatedOrRemovedDuringTheRun) {
 // partial appears under a final name.
 TEST_F(Faults, KilledInTheMiddleAndStartedAgain) {
     const std::string done = Source("done.wav", ToneWav(1, 8000, 0.5));
-    const std::string longer = Source("long.wav", ToneWav(2, 44100, 90));
+    const std::string longer = Source("long.wav", ToneWav(2, 44100, 240));
     for (const bool mp3 : {false, true}) {
         SCOPED_TRACE(mp3 ? "MP3" : "WAV");
         const Names format = mp3 ? Names{"--rate", "22050", "--mode", "Stereo16bit", "--mp3", "64"}
