@@ -64,14 +64,15 @@ std::string ShellQuote(const std::string& pText) {
     for (const char c : pText)
         safe = safe && IsSafeWordChar(c);
     if (safe) return pText;
-    std::string quoted = "'";
+    std::string quoted(1, '\'');
     for (const char c : pText) {
         if (c == '\'')
-            quoted += "'\\''";
+            quoted.append("'\\''");
         else
-            quoted += c;
+            quoted.push_back(c);
     }
-    return quoted + "'";
+    quoted.push_back('\'');
+    return quoted;
 }
 
 std::string Mp2ModeLetter(const std::string& pModeText) {
