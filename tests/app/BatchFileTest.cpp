@@ -130,6 +130,26 @@ protected:
         ::close(log);
         return status;
     }
+    struct Queued {
+        std::string Base;
+        std::string Content;
+        bool Temporary = false;
+    };
+    // Two rows queued as the driver leaves them: the input WAV (the source itself, or a
+    // "~" temporary) and the claimed, empty output. Returns the script.
+    std::string QueueTwo(const Queued& pFirst, const Queued& pSecond) {
+        BatchFile batch(Dir.Path(), Encoder);
+        EXPECT_TRUE(batch.Open());
+        for (const Queued& q : {pFirst, pSecond}) {
+            const std::string source = Dir / (q.Base + ".wav");
+            const std::string current = q.Temporary ? Dir / ("~" + q.Base + ".wav") : source;
+            WriteText(current, q.Content);
+            WriteText(Dir / (q.Base + ".mp2"), "");
+            EXPECT_TRUE(batch.WriteSection(Section(current, source, Dir / (q.Base + ".mp2"))));
+        }
+        EXPECT_TRUE(batch.Close());
+        return batch.Path();
+    }
     Mp2Section Section(const std::string& pCurrent, const std::string& pSource, const std::string& pOut) {
         Mp2Section s = WorkedExample();
         s.Current = pCurrent;
@@ -188,33 +208,17 @@ TEST_F(CommandFile, HostileNamesAreDataNeverCode) {
 }
 
 TEST_F(CommandFile, AFailedEncodingLeavesNoOutputAndTheBatchGoesOn) {
-    WriteText(Dir / "bad.wav", "Fail");
-    WriteText(Dir / "good.wav", "good");
-    WriteText(Dir / "bad.mp2", "");
-    WriteText(Dir / "good.mp2", "");
-    BatchFile batch(Dir.Path(), Encoder);
-    ASSERT_TRUE(batch.Open());
-    ASSERT_TRUE(batch.WriteSection(Section(Dir / "bad.wav", Dir / "bad.wav", Dir / "bad.mp2")));
-    ASSERT_TRUE(batch.WriteSection(Section(Dir / "good.wav", Dir / "good.wav", Dir / "good.mp2")));
-    ASSERT_TRUE(batch.Close());
-    EXPECT_EQ(RunQuietly(batch.Path()), 0);
+    const std::string script = QueueTwo({"bad", "Fail", false}, {"good", "good", false});
+    EXPECT_EQ(RunQuietly(script), 0);
     EXPECT_FALSE(std::filesystem::exists(Dir / "bad.mp2"));
     EXPECT_EQ(ReadFile(Dir / "good.mp2"), ReadFile(Dir / "good.wav"));
     EXPECT_TRUE(std::filesystem::exists(Dir / "bad.wav")) << "a source is never deleted";
 }
 
 TEST_F(CommandFile, AnInterruptedBatchRemovesThePartialOutputAndStops) {
-    WriteText(Dir / "~hang.wav", "Hang");
-    WriteText(Dir / "~next.wav", "next");
-    WriteText(Dir / "hang.mp2", "");
-    WriteText(Dir / "next.mp2", "");
-    BatchFile batch(Dir.Path(), Encoder);
-    ASSERT_TRUE(batch.Open());
-    ASSERT_TRUE(batch.WriteSection(Section(Dir / "~hang.wav", Dir / "hang.wav", Dir / "hang.mp2")));
-    ASSERT_TRUE(batch.WriteSection(Section(Dir / "~next.wav", Dir / "next.wav", Dir / "next.mp2")));
-    ASSERT_TRUE(batch.Close());
+    const std::string script = QueueTwo({"hang", "Hang", true}, {"next", "next", true});
     const auto started = std::chrono::steady_clock::now();
-    const int status = RunQuietly(batch.Path(), [&] {
+    const int status = RunQuietly(script, [&] {
         return std::filesystem::exists(Dir / "hang.mp2") && std::filesystem::file_size(Dir / "hang.mp2") > 0;
     });
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
