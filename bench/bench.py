@@ -285,18 +285,18 @@ def make_batch(maker, folder, share, quick):
     tmp = INPUTS / "tmp"
     paths, total = [], 0.0
     index = 0
-    for kind, specs in (("wav", BATCH_WAVS), ("mp3", BATCH_MP3S), ("m4a", BATCH_M4AS), ("ogg", BATCH_OGGS)):
-        for n, spec in enumerate(specs):
+    for kind, layouts in (("wav", BATCH_WAVS), ("mp3", BATCH_MP3S), ("m4a", BATCH_M4AS), ("ogg", BATCH_OGGS)):
+        for n, layout in enumerate(layouts):
             seconds = round(batch_seconds(index, quick) * share, 3)
             signal = SIGNALS[index % len(SIGNALS)]
             total += seconds
             stem = f"b{index:02d}-{kind}-{signal}-{seconds:g}s"
             if kind == "wav":
-                rate, bits, channels = spec
+                rate, bits, channels = layout
                 path = folder / f"{stem}-{rate}-{bits}bit-{channels}ch.wav"
                 maker.wav(path, rate, bits, channels, seconds, signal)
             else:
-                rate, channels, setting = spec
+                rate, channels, setting = layout
                 if kind == "mp3":
                     enc = setting + (["--add-id3v2", "--tt", f"Bench {index}", "--ta", "Tolvane"] if n % 2 == 0 else [])
                     label = "".join(setting).replace("-", "")
