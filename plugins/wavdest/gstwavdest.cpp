@@ -26,6 +26,10 @@ struct GstWavDest {
     gint Rate;
     gint Channels;
     gint OutBits;
+    // Float decoders (AAC, WMA) deliver one plane per channel; taking them as they come saves an
+    // interleaving pass in front of the conversion.
+    gboolean Planar;
+    GstAudioInfo Info;
     gboolean Configured;
     gboolean HeaderSent;
     // A flush clears the segment downstream: the next data first says where it goes again.
@@ -44,7 +48,9 @@ GstElementClass* g_ParentClass = nullptr;
 GstStaticPadTemplate g_SinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("audio/x-raw, format = (string) { U8, S16LE, S24LE, S32LE, F32LE, F64LE }, "
-                    "layout = (string) interleaved, rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
+                    "layout = (string) interleaved, rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]; "
+                    "audio/x-raw, format = (string) { F32LE, F64LE }, layout = (string) non-interleaved, "
+                    "rate = (int) [ 1, MAX ], channels = (int) [ 1, MAX ]"));
 
 GstStaticPadTemplate g_SrcTemplate =
     GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-wav"));
@@ -152,11 +158,15 @@ gboolean SetCaps(GstWavDest* pSelf, GstCaps* pCaps) {
     GstAudioInfo info;
     if (!gst_audio_info_from_caps(&info, pCaps)) return FALSE;
     const GstAudioFormat format = GST_AUDIO_INFO_FORMAT(&info);
+    const gboolean planar = GST_AUDIO_INFO_LAYOUT(&info) == GST_AUDIO_LAYOUT_NON_INTERLEAVED;
     // One file, one format: a change half way would leave samples the header does not describe.
+    // A change of layout alone leaves the samples as they were.
     if (pSelf->Configured && (format != pSelf->Format || GST_AUDIO_INFO_RATE(&info) != pSelf->Rate ||
                               GST_AUDIO_INFO_CHANNELS(&info) != pSelf->Channels))
         return FALSE;
     pSelf->Format = format;
+    pSelf->Planar = planar;
+    pSelf->Info = info;
     pSelf->Rate = GST_AUDIO_INFO_RATE(&info);
     pSelf->Channels = GST_AUDIO_INFO_CHANNELS(&info);
     switch (format) {
@@ -275,6 +285,48 @@ void Convert(GstAudioFormat pFormat, const guint8* pIn, gsize pCount, gint16* pO
     }
 }
 
+// Each plane is converted as the interleaved samples are, a piece at a time, into its place in
+// the interleaved output.
+GstFlowReturn ChainPlanar(GstWavDest* pSelf, GstBuffer* pBuffer) {
+    GstAudioBuffer audio;
+    if (!gst_audio_buffer_map(&audio, &pSelf->Info, pBuffer, GST_MAP_READ)) {
+        gst_buffer_unref(pBuffer);
+        return GST_FLOW_ERROR;
+    }
+    const gsize frames = audio.n_samples;
+    const auto channels = gsize(pSelf->Channels);
+    const gsize width = pSelf->Format == GST_AUDIO_FORMAT_F64LE ? 8 : 4;
+    GstBuffer* outBuffer = gst_buffer_new_allocate(nullptr, frames * channels * 2, nullptr);
+    GstMapInfo out;
+    if (!gst_buffer_map(outBuffer, &out, GST_MAP_WRITE)) {
+        gst_audio_buffer_unmap(&audio);
+        gst_buffer_unref(pBuffer);
+        gst_buffer_unref(outBuffer);
+        return GST_FLOW_ERROR;
+    }
+    auto* samples = reinterpret_cast<gint16*>(out.data);
+    constexpr gsize kPiece = 1024;
+    gint16 piece[kPiece];
+    for (gsize c = 0; c < channels; ++c) {
+        const auto* plane = static_cast<const guint8*>(audio.planes[c]);
+        for (gsize start = 0; start < frames; start += kPiece) {
+            const gsize n = std::min(kPiece, frames - start);
+            Convert(pSelf->Format, plane + start * width, n, piece);
+            for (gsize i = 0; i < n; ++i)
+                samples[(start + i) * channels + c] = piece[i];
+        }
+    }
+    gst_buffer_unmap(outBuffer, &out);
+    gst_audio_buffer_unmap(&audio);
+    // Not the metas: an audio meta would describe planes the output no longer has.
+    gst_buffer_copy_into(outBuffer, pBuffer,
+                         GstBufferCopyFlags(GST_BUFFER_COPY_FLAGS | GST_BUFFER_COPY_TIMESTAMPS), 0,
+                         gsize(-1));
+    gst_buffer_unref(pBuffer);
+    AddDataBytes(pSelf, frames * channels * 2);
+    return gst_pad_push(pSelf->SrcPad, outBuffer);
+}
+
 GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
     auto* self = reinterpret_cast<GstWavDest*>(pParent);
     if (!self->Configured) {
@@ -301,6 +353,7 @@ GstFlowReturn Chain(GstPad*, GstObject* pParent, GstBuffer* pBuffer) {
         AddDataBytes(self, gst_buffer_get_size(pBuffer));
         return gst_pad_push(self->SrcPad, pBuffer);
     }
+    if (self->Planar) return ChainPlanar(self, pBuffer);
     GstMapInfo in;
     if (!gst_buffer_map(pBuffer, &in, GST_MAP_READ)) {
         gst_buffer_unref(pBuffer);

@@ -531,6 +531,31 @@ TEST_F(WavDestTest, NonInterleavedInputIsWrittenThroughAudioconvert) {
     EXPECT_EQ(info.SamplesPerSec, 22050);
 }
 
+TEST_F(WavDestTest, PlanarFloatIsTakenDirectlyWithTheSameSamples) {
+    // The same tone once as planes straight into the writer, once interleaved in front of it.
+    const std::string tone = "audiotestsrc num-buffers=4 samplesperbuffer=1000 wave=sine freq=997 ! "
+                             "audio/x-raw,format=F32LE,layout=non-interleaved,rate=32000,channels=2 ! ";
+    const std::string planar = c_Dir / "planar.wav";
+    const std::string interleaved = c_Dir / "interleaved.wav";
+    Pipeline direct(tone + "wavdest ! filesink location=\"" + planar + "\"");
+    Pipeline converted(tone +
+                       "audioconvert ! audio/x-raw,format=F32LE,layout=interleaved ! wavdest ! "
+                       "filesink location=\"" +
+                       interleaved + "\"");
+    ASSERT_TRUE(direct.Valid());
+    ASSERT_TRUE(converted.Valid());
+    ASSERT_TRUE(direct.Run().Eos);
+    ASSERT_TRUE(converted.Run().Eos);
+    const Bytes bytes = TestFiles::ReadFile(planar);
+    EXPECT_EQ(bytes, TestFiles::ReadFile(interleaved));
+    const WaveInfo info = WaveMMIO::GetWaveInfo(planar);
+    EXPECT_EQ(info.Frames, 4000);
+    EXPECT_EQ(info.Channels, 2);
+    EXPECT_EQ(info.BitsPerSample, 16);
+    const std::vector<std::int16_t> samples = Samples16(bytes, 44);
+    EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 10000) << "a tone, not silence";
+}
+
 struct CapsChangeCase {
     const char* Name;
     const char* Second;
