@@ -198,10 +198,23 @@ gboolean SinkEvent(GstPad* pPad, GstObject* pParent, GstEvent* pEvent) {
         gst_event_unref(pEvent);
         return ok;
     }
-    case GST_EVENT_SEGMENT:
-        // The output is a byte stream of its own; upstream's time segment does not apply.
+    case GST_EVENT_SEGMENT: {
+        // The output is a byte stream of its own; upstream's time segment only says, after a
+        // flush, where the data that follows belongs. A demuxer that seeks back to the start
+        // (Ogg after its duration check) sends again what it sent before: it overwrites, so no
+        // audio is written twice.
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(pEvent, &segment);
+        if (self->SegmentPending && self->Configured && segment->format == GST_FORMAT_TIME) {
+            const guint64 frameBytes = guint64(self->Channels) * guint64(self->OutBits / 8);
+            const guint64 at = gst_util_uint64_scale_int(segment->start, self->Rate, GST_SECOND) * frameBytes;
+            GST_OBJECT_LOCK(self);
+            self->DataBytes = std::min(self->DataBytes, at);
+            GST_OBJECT_UNLOCK(self);
+        }
         gst_event_unref(pEvent);
         return TRUE;
+    }
     case GST_EVENT_FLUSH_STOP:
         self->SegmentPending = self->HeaderSent;
         return gst_pad_event_default(pPad, pParent, pEvent);

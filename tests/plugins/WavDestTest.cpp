@@ -854,7 +854,8 @@ struct Harness {
     }
 };
 
-TEST_F(WavDestTest, AfterAFlushTheNextDataIsPlacedWhereTheWritingStopped) {
+TEST_F(WavDestTest, AfterAFlushTheDataGoesWhereTheNewSegmentStarts) {
+    // A restart from the beginning overwrites what was written instead of adding it again.
     Harness h;
     ASSERT_NE(h.Element, nullptr);
     ASSERT_EQ(h.PushSilence(400), GST_FLOW_OK);
@@ -864,8 +865,15 @@ TEST_F(WavDestTest, AfterAFlushTheNextDataIsPlacedWhereTheWritingStopped) {
     gst_segment_init(&segment, GST_FORMAT_TIME);
     gst_pad_push_event(h.Feeder, gst_event_new_segment(&segment));
     ASSERT_EQ(h.PushSilence(400), GST_FLOW_OK);
+    // A flush to a later time keeps what came before it; one past the end leaves no gap.
+    gst_pad_push_event(h.Feeder, gst_event_new_flush_start());
+    gst_pad_push_event(h.Feeder, gst_event_new_flush_stop(TRUE));
+    segment.start = segment.time = GST_SECOND;
+    gst_pad_push_event(h.Feeder, gst_event_new_segment(&segment));
+    ASSERT_EQ(h.PushSilence(400), GST_FLOW_OK);
     gst_pad_push_event(h.Feeder, gst_event_new_eos());
     EXPECT_EQ(h.Seen, (std::vector<std::string>{"segment bytes 0", "buffer 44", "buffer 400", "flush-start",
+                                                "flush-stop", "segment bytes 44", "buffer 400", "flush-start",
                                                 "flush-stop", "segment bytes 444", "buffer 400",
                                                 "segment bytes 0", "buffer 44", "eos"}));
 }
