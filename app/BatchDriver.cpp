@@ -1,6 +1,7 @@
 #include "app/BatchDriver.h"
 
 #include "app/BatchFile.h"
+#include "app/WindowChoices.h"
 #include "engine/C_ConvWave.h"
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
@@ -10,23 +11,12 @@
 #include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 
-#include <charconv>
 #include <vector>
 
 namespace {
 
 const char* const kDecodeFailed = "デコード失敗";
 const char* const kBatchFileFailed = "MP2エンコード用のコマンドファイルを作成できません";
-
-// The integer value of a combo's text; 0 when the text is not a number.
-std::int32_t NumericValue(const std::string& pText, bool* pNumeric = nullptr) {
-    const std::string text = Support::TrimSpaces(pText);
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    const bool numeric = !text.empty() && ec == std::errc() && end == text.data() + text.size();
-    if (pNumeric != nullptr) *pNumeric = numeric;
-    return numeric ? value : 0;
-}
 
 // The driver's temporary files of one row: each is deleted as soon as it is consumed, and
 // whatever is still listed is deleted on every way out of the row.
@@ -131,7 +121,7 @@ void BatchDriver::Start() {
 
     const BatchOptions options = c_Host.Options();
     Target target;
-    target.Rate = NumericValue(options.TargetFreqText);
+    target.Rate = IntegerText(options.TargetFreqText).value_or(0);
     target.Mode = options.TargetModeIndex;
 
     c_Host.SetBusyColor(true);
@@ -277,16 +267,15 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
 
     if (!decodeOnly) {
         const BatchOptions options = c_Host.Options();
-        bool numericRate = false;
-        const std::int32_t mp3Rate = NumericValue(options.Mp3BitRateText, &numericRate);
-        if (options.Encmp3Enabled && options.Encmp3 == 1 && numericRate) {
+        const std::optional<std::int32_t> mp3Rate = IntegerText(options.Mp3BitRateText);
+        if (options.Encmp3Enabled && options.Encmp3 == 1 && mp3Rate) {
             // Encoded under a temporary name and moved into place whole, so that a run killed
             // in the middle never leaves a partial file under the output's name.
             const std::string encoded = claim("~encode.mp3");
             if (encoded.empty()) return Failed(cannotCreate);
             c_Host.DispMes(0, "Encoding...", true);
             c_Host.DispMes(1, Support::MakeNumberedName(folder + base + ".mp3", 1, 1, 2, 0), true);
-            const int ok = mp3enc.EncFromWavfile(current, encoded, mp3Rate);
+            const int ok = mp3enc.EncFromWavfile(current, encoded, *mp3Rate);
             if (current != source) temps.Drop(current);
             if (ok == 0) {
                 if (CancelRequested != 0) return {RowOutcome::Stopped, {}, {}};
@@ -295,7 +284,7 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
             const std::string out = Support::MoveToNumberedName(encoded, folder + base + ".mp3", 2);
             if (out.empty()) return Failed(cannotCreate);
             temps.Keep(encoded);
-            return {RowOutcome::Converted, out, "MP3 " + std::to_string(mp3Rate) + " kbit/s"};
+            return {RowOutcome::Converted, out, "MP3 " + std::to_string(*mp3Rate) + " kbit/s"};
         }
         if (options.Encmp2Enabled && options.Encmp2 == 1 && pBatch != nullptr) {
             // Claimed now, so that later rows and other programs number around it until the

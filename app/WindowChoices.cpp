@@ -3,6 +3,7 @@
 #include "engine/C_mp3acm.h"
 #include "engine/ListComboBox.h"
 #include "engine/WaveMMIO.h"
+#include "support/FileUtil.h"
 #include "support/Settings.h"
 
 #include <QString>
@@ -11,10 +12,8 @@
 
 namespace {
 
-int ToInt(const std::string& pText) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(pText.data(), pText.data() + pText.size(), value);
-    return ec == std::errc() && end == pText.data() + pText.size() ? value : 0;
+std::int32_t ToInt(const std::string& pText) {
+    return IntegerText(pText).value_or(0);
 }
 
 bool SameWord(const std::string& pA, const std::string& pB) {
@@ -83,11 +82,17 @@ BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
     return o;
 }
 
+std::optional<std::int32_t> IntegerText(const std::string& pText) {
+    const std::string text = Support::TrimSpaces(pText);
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
 int ParseTargetMode(const std::string& pText) {
-    int number = -1;
-    const auto [end, ec] = std::from_chars(pText.data(), pText.data() + pText.size(), number);
-    if (ec == std::errc() && end == pText.data() + pText.size())
-        return number >= 0 && number <= WaveMode::kLastTarget ? number : -1;
+    if (const auto number = IntegerText(pText))
+        return *number >= 0 && *number <= WaveMode::kLastTarget ? int(*number) : -1;
     for (int m = 0; m <= WaveMode::kLastTarget; ++m)
         if (SameWord(pText, WaveMMIO::WaveModeName(m))) return m;
     return -1;

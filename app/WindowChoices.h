@@ -3,6 +3,7 @@
 #include "app/BatchHost.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct WindowChoices {
 // and a rate the codec offers.
 [[nodiscard]] BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
                                             bool pMp2Available);
+
+// The integer value of a control's or setting's text, when the whole text (spaces aside) is one.
+[[nodiscard]] std::optional<std::int32_t> IntegerText(const std::string& pText);
 
 // A mode given as its name (any case) or number; -1 when it is not a target mode.
 [[nodiscard]] int ParseTargetMode(const std::string& pText);

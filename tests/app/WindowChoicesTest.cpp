@@ -72,6 +72,11 @@ TEST(ChoiceNames, ModesByNameOrNumber) {
     EXPECT_EQ(ParseMp2Mode("jointstereo"), "JointStereo");
     EXPECT_EQ(ParseMp2Mode("DUALMONO"), "DualMono");
     EXPECT_EQ(ParseMp2Mode("auto"), "");
+    EXPECT_EQ(IntegerText(" 128 "), 128);
+    EXPECT_EQ(IntegerText("-3"), -3);
+    EXPECT_EQ(IntegerText(""), std::nullopt);
+    EXPECT_EQ(IntegerText("12a"), std::nullopt);
+    EXPECT_EQ(IntegerText("99999999999"), std::nullopt);
 }
 
 } // namespace
