@@ -8,25 +8,11 @@
 #include <QString>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 namespace Support {
 
 namespace {
-
-class NoRegistry final : public ComponentRegistry {
-public:
-    bool WavDestRegistered() override { return false; }
-    void Rescan(const std::string&) override {}
-};
-
-ComponentRegistry* g_Registry = nullptr;
-
-ComponentRegistry& Registry() {
-    static NoRegistry none;
-    return g_Registry != nullptr ? *g_Registry : none;
-}
 
 void ShowStandardBox(const std::string& pText, int pStyle) {
     // Without a widget application (a command-line program) a box cannot exist; say it anyway.
@@ -42,39 +28,10 @@ MessageShower& Shower() {
     return shower;
 }
 
-std::string Lower(const std::string& pText) {
-    return QString::fromStdString(pText).toLower().toStdString();
-}
-
 } // namespace
-
-void UseComponentRegistry(ComponentRegistry* pRegistry) {
-    g_Registry = pRegistry;
-}
 
 void UseMessageShower(MessageShower pShower) {
     Shower() = pShower ? std::move(pShower) : MessageShower(ShowStandardBox);
-}
-
-int UsesSysWow64() {
-    return 0;
-}
-
-std::string ComponentFolder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    // A relative XDG_DATA_HOME is invalid and counts as unset.
-    const std::string data = xdg != nullptr && xdg[0] == '/'
-                                 ? std::string(xdg)
-                                 : std::string(home != nullptr ? home : "") + "/.local/share";
-    return SetTrailingSeparator(data, 0) + "gstreamer-1.0/plugins/";
-}
-
-int IsComponentRegistered(const std::string& pName) {
-    return Trapped(0, [&] {
-        if (Lower(pName) != Lower(kWavDestFile)) return 1;
-        return Registry().WavDestRegistered() ? 1 : 0;
-    });
 }
 
 int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
@@ -104,7 +61,7 @@ int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
                 error = inSys + " を削除できません";
                 return 0;
             }
-            Registry().Rescan(scanned);
+            InstalledComponentRegistry().Rescan(scanned);
             WaitWithEvents(500, 10);
             result = IsComponentRegistered(pName) == 0 ? 1 : 0;
             return 0;
@@ -119,7 +76,7 @@ int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
         }
         if (IsComponentRegistered(pName) == 0) {
             Shower()(pName + "を登録します", vbInformation);
-            Registry().Rescan(scanned);
+            InstalledComponentRegistry().Rescan(scanned);
         }
         if (IsComponentRegistered(pName) == 1)
             result = 1;

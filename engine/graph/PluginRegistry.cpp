@@ -3,7 +3,7 @@
 #include "engine/graph/PluginRegistry.h"
 
 #include "engine/graph/AudioDevices.h"
-#include "support/Registration.h"
+#include "support/ComponentRegistry.h"
 
 #include <gst/gst.h>
 
