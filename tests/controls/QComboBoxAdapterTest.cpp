@@ -1,21 +1,14 @@
 #include "controls/QComboBoxAdapter.h"
 #include "engine/WaveMMIO.h"
 
-#include <QApplication>
+#include "tests/common/TestApp.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "tests_controls";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 TEST(QComboBoxAdapter, RateListSelectsTheSavedRateInARealComboBox) {
-    App();
+    TestApp::Instance();
     QComboBox box;
     QComboBoxAdapter combo(box);
     WaveMMIO::LoadFreqToCombo(combo, 44100, 0, 0);

@@ -1,0 +1,8 @@
+#pragma once
+
+class QWidget;
+
+// One page of the inspection program per control family, each showing its controls in their
+// states so a person can try them by hand and screenshots can be made.
+QWidget* MakeSkinPage();
+QWidget* MakeSliderPage();
