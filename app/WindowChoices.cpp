@@ -3,6 +3,7 @@
 #include "engine/C_mp3acm.h"
 #include "engine/ListComboBox.h"
 #include "engine/WaveMMIO.h"
+#include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 #include "support/Settings.h"
 
@@ -58,6 +59,23 @@ WindowChoices LoadSavedChoices(bool pMp2Available) {
     c.Mp2Mode = SelectText(Mp2ModeTexts(), ReadSetting("mp2Mode", std::int32_t(0)));
     c.SoundPath = ReadSetting("SoundPath", std::string());
     return c;
+}
+
+void SaveChoices(const BatchOptions& pShown) {
+    using Support::WriteSetting;
+    Support::Trapped(0, [&] {
+        WriteSetting("SoundPath", pShown.SoundPathText);
+        WriteSetting("TargetFreq", ToInt(pShown.TargetFreqText));
+        WriteSetting("TargetMode", std::int32_t(pShown.TargetModeIndex));
+        WriteSetting("UseDither", std::int32_t(pShown.UseDither));
+        WriteSetting("DecodeOnly", std::int32_t(pShown.DecodeOnly));
+        WriteSetting("Encmp3", std::int32_t(pShown.Encmp3));
+        if (const auto rate = IntegerText(pShown.Mp3BitRateText)) WriteSetting("mp3BitRate", *rate);
+        WriteSetting("Encmp2", std::int32_t(pShown.Encmp2));
+        if (const auto rate = IntegerText(pShown.Mp2BitRateText)) WriteSetting("mp2BitRate", *rate);
+        WriteSetting("mp2Mode", pShown.Mp2ModeText);
+        return 0;
+    });
 }
 
 BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder, bool pMp2Available) {

@@ -35,6 +35,11 @@ struct WindowChoices {
 // for values that match no entry. "Encmp2" is read only when the MP2 encoder is present.
 [[nodiscard]] WindowChoices LoadSavedChoices(bool pMp2Available);
 
+// Shut-down: writes what the window's controls show, in the window's order and spellings
+// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word).
+// The first error ends the writing.
+void SaveChoices(const BatchOptions& pShown);
+
 // The option values the driver reads, with the enabled states the window would give the
 // controls: decode-only disables every target and encoder choice, and MP3 needs a 16-bit mode
 // and a rate the codec offers.

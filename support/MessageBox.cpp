@@ -95,7 +95,14 @@ int Code(int pButton) {
 } // namespace
 
 namespace {
+
+MessageBoxHook& Hook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+
 int Show(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner, bool pCentre) {
+    if (Hook()) return Hook()(pText, pStyle, pCaption, pOwner, pCentre);
     QMessageBox box(Icon(pStyle), QString::fromStdString(pCaption), QString::fromStdString(pText),
                     Buttons(pStyle), pOwner);
     CentreOnShow centre(pOwner);
@@ -104,6 +111,10 @@ int Show(const std::string& pText, int pStyle, const std::string& pCaption, QWid
     return Code(box.exec());
 }
 } // namespace
+
+void UseMessageBoxHook(MessageBoxHook pHook) {
+    Hook() = std::move(pHook);
+}
 
 int ShowMessage(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner) {
     return Show(pText, pStyle, pCaption, pOwner, false);

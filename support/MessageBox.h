@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -27,6 +28,12 @@ inline constexpr int vbRetry = 4;
 inline constexpr int vbIgnore = 5;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
+
+// Every box goes through this hook when one is set (tests answer boxes without showing them);
+// an empty function returns to the real boxes. pCentred tells which of the two routines asked.
+using MessageBoxHook = std::function<int(const std::string& pText, int pStyle, const std::string& pCaption,
+                                         QWidget* pOwner, bool pCentred)>;
+void UseMessageBoxHook(MessageBoxHook pHook);
 
 // Shows a standard modal box where the platform puts it, owned by pOwner (may be null), and
 // returns the button pressed.

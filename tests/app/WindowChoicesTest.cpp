@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 
 class Choices : public ProgramFixture {
@@ -59,6 +61,36 @@ TEST_F(Choices, StoredValuesFollowTheComboRules) {
     o = ChoicesToOptions(c, Mp3, true);
     EXPECT_FALSE(o.Encmp3Enabled);
     EXPECT_FALSE(o.Encmp2Enabled);
+}
+
+TEST_F(Choices, ShutDownWritesInOrderAndRestartRestores) {
+    std::ofstream(IniFile()) << "[conf]\n";
+    Restart();
+    BatchOptions shown;
+    shown.SoundPathText = "/music/out/";
+    shown.TargetFreqText = "22050";
+    shown.TargetModeIndex = 5;
+    shown.UseDither = 0;
+    shown.DecodeOnly = 1;
+    shown.Encmp3 = 1;
+    shown.Mp3BitRateText = ""; // an emptied rate list writes nothing
+    shown.Encmp2 = 0;
+    shown.Mp2BitRateText = "384";
+    shown.Mp2ModeText = "DualMono";
+    SaveChoices(shown);
+    EXPECT_EQ(Text(IniFile()), "[conf]\nSoundPath=/music/out/\nTargetFreq=22050\nTargetMode=5\n"
+                               "UseDither=0\nDecodeOnly=1\nEncmp3=1\nEncmp2=0\nmp2BitRate=384\n"
+                               "mp2Mode=DualMono\n");
+    Restart();
+    const WindowChoices c = LoadSavedChoices(true);
+    EXPECT_EQ(c.SoundPath, "/music/out/");
+    EXPECT_EQ(c.Freq, "22050");
+    EXPECT_EQ(c.Mode, 5);
+    EXPECT_EQ(c.UseDither, 0);
+    EXPECT_EQ(c.DecodeOnly, 1);
+    EXPECT_EQ(c.Mp3BitRate, 128) << "not written, so the default";
+    EXPECT_EQ(c.Mp2BitRate, "384");
+    EXPECT_EQ(c.Mp2Mode, "DualMono");
 }
 
 TEST(ChoiceNames, ModesByNameOrNumber) {
