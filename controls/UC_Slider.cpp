@@ -1,5 +1,6 @@
 #include "controls/UC_Slider.h"
 
+#include "controls/MouseInput.h"
 #include "controls/Palette.h"
 #include "controls/Skin.h"
 #include "engine/Rounding.h"
@@ -16,19 +17,6 @@ namespace {
 
 constexpr int kRepeatDelay = 350;
 constexpr int kRepeatInterval = 60;
-
-std::int16_t ButtonCode(Qt::MouseButton pButton) {
-    switch (pButton) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 std::int32_t Round(double pValue) {
     return std::int32_t(RoundHalfEven(pValue));
@@ -198,7 +186,7 @@ void UC_Slider::TimerCheck_Timer() {
 
 void UC_Slider::mousePressEvent(QMouseEvent* pEvent) {
     if (c_RefuseInput == -1) return;
-    const std::int16_t button = ButtonCode(pEvent->button());
+    const std::int16_t button = MouseInput::ButtonCode(pEvent->button());
     const int arrow = ArrowAt(pEvent->position());
     if (arrow >= 0) {
         if (ArrowsActive() && pEvent->button() == Qt::LeftButton) ArrowPress(arrow);
@@ -230,7 +218,7 @@ void UC_Slider::mouseMoveEvent(QMouseEvent* pEvent) {
 
 void UC_Slider::mouseReleaseEvent(QMouseEvent* pEvent) {
     if (c_RefuseInput == -1) return;
-    const std::int16_t button = ButtonCode(pEvent->button());
+    const std::int16_t button = MouseInput::ButtonCode(pEvent->button());
     if (c_ArrowHeld[0] || c_ArrowHeld[1]) {
         if (pEvent->button() == Qt::LeftButton) {
             c_ArrowHeld = {false, false};
