@@ -6,3 +6,8 @@ class QWidget;
 // states so a person can try them by hand and screenshots can be made.
 QWidget* MakeSkinPage();
 QWidget* MakeSliderPage();
+QWidget* MakeButtonsPage();
+QWidget* MakePathTextPage();
+QWidget* MakeBarPage();
+QWidget* MakeCheckPage();
+QWidget* MakeTextPicturePage();

@@ -21,6 +21,11 @@ struct Page {
 constexpr Page kPages[] = {
     {"skin", MakeSkinPage},
     {"slider", MakeSliderPage},
+    {"buttons", MakeButtonsPage},
+    {"pathtext", MakePathTextPage},
+    {"bar", MakeBarPage},
+    {"check", MakeCheckPage},
+    {"textpicture", MakeTextPicturePage},
 };
 
 } // namespace
@@ -52,7 +57,7 @@ int main(int argc, char** argv) {
         if (parser.value(pageOption) == QLatin1String(page.Name)) first = index;
     }
     tabs.setCurrentIndex(first);
-    tabs.resize(760, 560);
+    tabs.resize(1000, 760);
     tabs.show();
 
     if (parser.isSet(shotOption)) {
