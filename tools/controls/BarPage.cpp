@@ -20,9 +20,9 @@ UC_Bar* Bar(int pWidthTwips, int pHeightTwips, std::int32_t pColor, std::int32_t
 QWidget* MakeBarPage() {
     auto* page = new QWidget;
     QLabel* events = PageRows::EventLine(page, 8);
-    int top = 34;
+    PageRows::Column column(page, 34, 10);
     const auto row = [&](const char* pCaption, UC_Bar* pBar, std::int32_t pValue) {
-        PageRows::Place(page, pCaption, top, pBar);
+        column.Add(pCaption, pBar);
         pBar->Value(pValue);
         QObject::connect(pBar, &UC_Bar::Scrolled, events, [events, pBar] {
             events->setText(QStringLiteral("Scrolled: %1").arg(pBar->Value()));
@@ -30,7 +30,6 @@ QWidget* MakeBarPage() {
         QObject::connect(pBar, &UC_Bar::MouseUD, events, [events, pBar](bool pDown) {
             events->setText(QStringLiteral("MouseUD(%1): %2").arg(pDown ? -1 : 0).arg(pBar->Value()));
         });
-        top += pBar->height() + 10;
         return pBar;
     };
 

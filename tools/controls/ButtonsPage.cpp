@@ -49,9 +49,9 @@ UC_Buttons* RunButtons() {
 QWidget* MakeButtonsPage() {
     auto* page = new QWidget;
     QLabel* events = PageRows::EventLine(page, 8);
-    int top = 34;
+    PageRows::Column column(page, 34, 8);
     const auto row = [&](const char* pCaption, UC_Buttons* pStrip) {
-        PageRows::Place(page, pCaption, top, pStrip);
+        column.Add(pCaption, pStrip);
         QObject::connect(pStrip, &UC_Buttons::ButtonClicked, events, [events](std::int16_t i) {
             events->setText(QStringLiteral("ButtonClicked(%1)").arg(i));
         });
@@ -64,7 +64,6 @@ QWidget* MakeButtonsPage() {
         QObject::connect(pStrip, &UC_Buttons::ButtonDown, events, [events](std::int16_t i) {
             events->setText(QStringLiteral("ButtonDown(%1)").arg(i));
         });
-        top += pStrip->height() + 8;
         return pStrip;
     };
 
@@ -117,6 +116,7 @@ QWidget* MakeButtonsPage() {
     row("SetOKCancel(1, 0, 1)", okCancel);
     okCancel->SetButtonState(1, 1);
 
+    const int top = column.Top();
     auto* sheet = PageRows::Place(page, "icon sheet (x2)", top, new SheetView(mci));
     sheet->move(PageRows::kLabelLeft, top + 20);
     return page;

@@ -16,11 +16,18 @@ public:
         resize(900, 600);
         Repaint();
         QLabel* events = PageRows::EventLine(this, 8);
-        int top = 40;
+        PageRows::Column column(this, 40, 10);
+        // Set up as the main window does: shared box image, background from its own place.
+        const auto add = [&](const char* pCaption, UC_Check* pBox, int pHeight) {
+            pBox->resize(10, pHeight);
+            column.Add(pCaption, pBox);
+            QObject::connect(pBox, &UC_Check::Click, events, [events, pBox] {
+                events->setText(QStringLiteral("Click: %1 = %2").arg(pBox->Caption()).arg(pBox->Value()));
+            });
+            return pBox;
+        };
         const auto row = [&](const char* pCaption, const QString& pBoxCaption, std::int32_t pValue) {
-            auto* box = new UC_Check;
-            box->resize(10, 20);
-            PageRows::Place(this, pCaption, top, box);
+            UC_Check* box = add(pCaption, new UC_Check, 20);
             if (c_Shared) box->Gradhdc(c_Shared);
             box->SetBGPic(Support::Px(float(box->x())), Support::Px(float(box->y())), &c_Background);
             box->FontSize(9);
@@ -28,33 +35,22 @@ public:
             box->Caption(pBoxCaption);
             box->Value(pValue);
             if (!c_Shared) c_Shared = box->Gradhdc();
-            QObject::connect(box, &UC_Check::Click, events, [events, box] {
-                events->setText(QStringLiteral("Click: %1 = %2").arg(box->Caption()).arg(box->Value()));
-            });
-            top += box->height() + 10;
             return box;
         };
         row("unchecked", QStringLiteral("デコードのみ"), 0);
         row("checked", QStringLiteral("ディザ"), 1);
         row("disabled", QStringLiteral("mp3"), 0)->Enabled(0);
         row("disabled, checked", QStringLiteral("mp2"), 1)->Enabled(0);
-        UC_Check* option = row("option", QStringLiteral("ステレオ"), 0);
-        option->IsOption(1);
-        UC_Check* chosen = row("option, chosen", QStringLiteral("モノラル"), 1);
-        chosen->IsOption(1);
+        row("option", QStringLiteral("ステレオ"), 0)->IsOption(1);
+        row("option, chosen", QStringLiteral("モノラル"), 1)->IsOption(1);
         row("no caption", QString(), 1);
-        auto* large = new UC_Check;
-        large->resize(10, 20);
-        PageRows::Place(this, "SizeRate 1.5, 12 points", top, large);
+        UC_Check* large = add("SizeRate 1.5, 12 points", new UC_Check, 24);
         large->SetBGPic(Support::Px(float(large->x())), Support::Px(float(large->y())), &c_Background);
         large->SizeRate(1.5F);
         large->FontSize(12);
         large->Caption(QStringLiteral("大きい箱"));
         large->Value(1);
-        top += large->height() + 10;
-        auto* plain = new UC_Check;
-        plain->resize(10, 20);
-        PageRows::Place(this, "no background picture", top, plain);
+        UC_Check* plain = add("no background picture", new UC_Check, 20);
         plain->Caption(QStringLiteral("背景なし"));
         plain->Value(1);
     }

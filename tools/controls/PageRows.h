@@ -22,6 +22,26 @@ Control* Place(QWidget* pPage, const char* pCaption, int pTop, Control* pControl
     return pControl;
 }
 
+// Rows one below the other, each a caption and its control, pGap pixels apart.
+class Column {
+public:
+    Column(QWidget* pPage, int pTop, int pGap)
+        : c_Page(pPage)
+        , c_Top(pTop)
+        , c_Gap(pGap) {}
+    template <typename Control> Control* Add(const char* pCaption, Control* pControl) {
+        Place(c_Page, pCaption, c_Top, pControl);
+        c_Top += pControl->height() + c_Gap;
+        return pControl;
+    }
+    [[nodiscard]] int Top() const noexcept { return c_Top; }
+
+private:
+    QWidget* c_Page;
+    int c_Top;
+    int c_Gap;
+};
+
 // A label that shows the last event of the page's controls.
 inline QLabel* EventLine(QWidget* pPage, int pTop) {
     auto* line = new QLabel(QStringLiteral("event: -"), pPage);

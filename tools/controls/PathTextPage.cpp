@@ -18,15 +18,14 @@ UC_PathText* Box(int pWidthTwips, const char* pText) {
 QWidget* MakePathTextPage() {
     auto* page = new QWidget;
     QLabel* events = PageRows::EventLine(page, 8);
-    int top = 34;
+    PageRows::Column column(page, 34, 10);
     const auto row = [&](const char* pCaption, UC_PathText* pBox) {
-        PageRows::Place(page, pCaption, top, pBox);
+        column.Add(pCaption, pBox);
         QObject::connect(pBox, &UC_PathText::SelectButtonClicked, events, [events, pBox] {
             events->setText(QStringLiteral("SelectButtonClicked: ") + pBox->Text());
         });
         QObject::connect(pBox, &UC_PathText::TextDblClicked, events,
                          [events] { events->setText(QStringLiteral("TextDblClicked")); });
-        top += pBox->height() + 10;
         return pBox;
     };
 

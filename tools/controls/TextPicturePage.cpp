@@ -29,9 +29,9 @@ UC_TextPicture* StatusPanel(int pSet, const char* pFirst, const char* pSecond) {
 QWidget* MakeTextPicturePage() {
     auto* page = new QWidget;
     QLabel* events = PageRows::EventLine(page, 8);
-    int top = 34;
+    PageRows::Column column(page, 34, 8);
     const auto row = [&](const char* pCaption, UC_TextPicture* pPanel) {
-        PageRows::Place(page, pCaption, top, pPanel);
+        column.Add(pCaption, pPanel);
         QObject::connect(
             pPanel, &UC_TextPicture::MouseUD, events,
             [events](std::int16_t pButton, bool pDown, std::int32_t pIndex) {
@@ -42,7 +42,6 @@ QWidget* MakeTextPicturePage() {
             pPanel, &UC_TextPicture::OLEDragDrop, events,
             [events](const std::vector<std::string>& pData, std::int32_t, std::int16_t, std::int16_t, float,
                      float) { events->setText(QStringLiteral("OLEDragDrop: %1 files").arg(pData.size())); });
-        top += pPanel->height() + 8;
         return pPanel;
     };
 
