@@ -18,4 +18,10 @@ inline QApplication& Instance() {
     return *app;
 }
 
+// A first base for fixtures that hold widgets as members: ctest runs every test in a process of
+// its own, and a widget needs the application before it is built.
+struct First {
+    First() { Instance(); }
+};
+
 } // namespace TestApp

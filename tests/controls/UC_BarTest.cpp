@@ -31,6 +31,7 @@ bool IsBlue(const QImage& pImage, int pX) {
 }
 
 TEST(Bar, ValuesAreClampedAndTheFillEndsAtItsTip) {
+    TestApp::Instance();
     struct Case {
         std::int32_t Given;
         std::int32_t Stored;
@@ -57,6 +58,7 @@ TEST(Bar, ValuesAreClampedAndTheFillEndsAtItsTip) {
 }
 
 TEST(Bar, InitKeepsTheHostsMaxAndNothingDividesByZero) {
+    TestApp::Instance();
     UC_Bar bar;
     bar.Max(200);
     MakeBar(bar);
@@ -86,6 +88,7 @@ TEST(Bar, InitKeepsTheHostsMaxAndNothingDividesByZero) {
 }
 
 TEST(Bar, SeekingByMouseWinsOverValuesFromCode) {
+    TestApp::Instance();
     UC_Bar bar;
     MakeBar(bar);
     QSignalSpy updown(&bar, &UC_Bar::MouseUD);

@@ -11,13 +11,8 @@
 
 namespace {
 
-// The application comes before the widgets of a fixture.
-struct AppFirst {
-    AppFirst() { TestApp::Instance(); }
-};
-
 // Stands in for the dialogs: records what was asked and answers with a fixed path.
-struct FakeDialogs : ::testing::Test, AppFirst {
+struct FakeDialogs : ::testing::Test, TestApp::First {
     void SetUp() override {
         Support::TwipsPerPixel(15);
         c_Previous = UC_PathText::SetDialogRunner([this](QWidget*, const PathDialogRequest& pRequest) {

@@ -10,7 +10,7 @@
 namespace {
 
 // A 200-pixel horizontal slider with 18-pixel arrows: a 164-pixel track, 160 pixels less 4.
-class Slider : public ::testing::Test {
+class Slider : public ::testing::Test, TestApp::First {
 protected:
     UC_Slider S;
     void SetUp() override {

@@ -33,6 +33,7 @@ void MakeStatusPanel(UC_TextPicture& pPanel) {
 }
 
 TEST(TextPicture, MessagesRedrawOnlyWhenTheyChange) {
+    TestApp::Instance();
     UC_TextPicture panel;
     MakeStatusPanel(panel);
     panel.show();
@@ -60,6 +61,7 @@ TEST(TextPicture, MessagesRedrawOnlyWhenTheyChange) {
 }
 
 TEST(TextPicture, ColourSetsPaintTheirBackgrounds) {
+    TestApp::Instance();
     UC_TextPicture panel;
     MakeStatusPanel(panel);
     const auto centre = [&] { return panel.grab().toImage().pixelColor(300, 23); };
@@ -83,6 +85,7 @@ TEST(TextPicture, ColourSetsPaintTheirBackgrounds) {
 }
 
 TEST(TextPicture, PressesFindTheirSlotAndLockingSilencesThem) {
+    TestApp::Instance();
     UC_TextPicture panel;
     MakeStatusPanel(panel);
     panel.UseClick(1, 1);
@@ -110,6 +113,7 @@ TEST(TextPicture, PressesFindTheirSlotAndLockingSilencesThem) {
 }
 
 TEST(TextPicture, DropsRelayTheLocalFilesInOrderAsBytes) {
+    TestApp::Instance();
     UC_TextPicture panel;
     MakeStatusPanel(panel);
     QMimeData data;
@@ -143,8 +147,8 @@ TEST(TextPicture, DropsRelayTheLocalFilesInOrderAsBytes) {
 }
 
 TEST(TextPicture, CentredSlotsNeverStartAboveThePanel) {
-    UC_TextPicture panel;
     TestApp::Instance();
+    UC_TextPicture panel;
     panel.resize(100, 4);
     panel.AddTextSpace(9, 0, 0, {}, -1, -1);
     panel.resize(100, 60);
