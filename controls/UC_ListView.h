@@ -1,0 +1,483 @@
+#pragma once
+
+#include "controls/ListValue.h"
+
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QHelpEvent;
+class QKeyEvent;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QMouseEvent;
+class QPainter;
+class QScrollBar;
+class QWheelEvent;
+class UC_Slider;
+namespace Support {
+struct UiFontEntry;
+}
+
+// An owner-drawn multi-column list: items with one value per column and a few hidden values,
+// rows under a strip of column tabs, single, Shift-range and Ctrl-toggle selection, sorting by
+// clicking a tab, resizable and reorderable columns, in-place editors on the current row, scroll
+// bars, and drag and drop.
+//
+// Units: positions and sizes are twips (Support::TwipsPerPixel() per pixel). The X and Y of every
+// event are twips in the row area's own coordinates (0, 0 is the top left of the first visible
+// row), so YsItem(Y) takes an event's Y as it is. Colours are red + green×256 + blue×65536 or a
+// system colour reference (see Palette.h).
+//
+// Item arguments: 0..ItemCount() − 1 is an item, -1 the current item (SelectedItem), -2 the last
+// item where a member says so; any other index makes a setter do nothing and a getter return 0,
+// -1 or the empty value. Mutating members never repaint: the host calls ReDraw (and SetVbarParm
+// when the count changed) afterwards. Repainting is always a request; nothing here runs the event
+// loop.
+class UC_ListView : public QWidget {
+    Q_OBJECT
+public:
+    struct TabRecord {
+        std::string TabName;
+        std::int32_t TabOrder = 0;
+        std::int32_t TabHidden = 0;
+        std::int32_t TabWidth = 1440;
+        std::int32_t TabLeft = 0;
+        std::int32_t TabRight = 0;
+        std::int32_t TabAlign = 0;
+        std::int32_t UseTextCombo = 0;
+        std::int32_t FrontObj = 0;
+        std::int16_t TextEditorIndex = -1;
+        std::int16_t ComboEditorIndex = -1;
+        std::int16_t ListEditorIndex = -1;
+        std::int32_t TextIsTime = 0;
+        std::int32_t DataNumeric = 0;
+    };
+    struct ItemRecord {
+        std::int32_t IsSelected = 0;
+        std::int32_t IconType = 0;
+        std::int32_t DispColor = 0;
+        std::int32_t HLine = 0;
+        std::vector<ListValue> Value;
+        std::vector<ListValue> AuxID;
+    };
+    // A scroll bar as the host and the tests see it.
+    struct BarState {
+        bool Visible = false;
+        std::int32_t Min = 0;
+        std::int32_t Max = 0;
+        std::int32_t Value = 0;
+        std::int32_t LargeChange = 0;
+    };
+
+    // Icon cells of the icon sheet.
+    static constexpr int kIconCount = 11;
+    static constexpr std::int32_t kMinTabWidth = 450;
+
+    explicit UC_ListView(QWidget* pParent = nullptr);
+    ~UC_ListView() override;
+
+    // ---- settings (set before Init/InitTab unless noted)
+    [[nodiscard]] std::int32_t NumData() const noexcept { return c_NumData; }
+    void NumData(std::int32_t pValue) noexcept;
+    [[nodiscard]] std::int32_t NumAux() const noexcept { return c_NumAux; }
+    void NumAux(std::int32_t pValue) noexcept;
+    // 1: the bars are sliders; ignored once Init has run.
+    [[nodiscard]] std::int32_t UseUCBar() const noexcept { return c_UseUCBar; }
+    void UseUCBar(std::int32_t pValue) noexcept;
+    void HbarDisabled(std::int32_t pValue) noexcept { c_HbarDisabled = pValue; }
+    void VbarDisabled(std::int32_t pValue) noexcept { c_VbarDisabled = pValue; }
+    // Non-zero: stripes on rows whose item index is odd.
+    void UseMadara(std::int32_t pValue) noexcept { c_UseMadara = pValue; }
+    void NoMultiSelect(std::int32_t pValue) noexcept { c_NoMultiSelect = pValue; }
+    // 1-based column: rows whose value there is blank get a grey band.
+    void BorderIfBlank(std::int32_t pValue) noexcept { c_BorderIfBlank = pValue; }
+    void NoOleScroll(std::int32_t pValue) noexcept { c_NoOleScroll = pValue; }
+    [[nodiscard]] std::int32_t OneHeight() const noexcept { return c_OneHeight; }
+    void OneHeight(std::int32_t pValue) noexcept { c_OneHeight = pValue; }
+    void SelectedColor(std::int32_t pValue) noexcept { c_SelectedColor = pValue; }
+    // 9: the band is combined with the row by bitwise AND; 13: painted over it.
+    void SelectedColorMode(std::int32_t pValue) noexcept { c_SelectedColorMode = pValue; }
+    [[nodiscard]] std::int32_t NumWheelScroll() const noexcept { return c_NumWheelScroll; }
+    void NumWheelScroll(std::int32_t pValue) noexcept { c_NumWheelScroll = pValue; }
+    // Kept for hosts that set it; scrolling never runs the event loop here.
+    void BarNoDoEvents(std::int32_t pValue) noexcept { c_BarNoDoEvents = pValue; }
+    void NoAlign4Tab(std::int32_t pValue) noexcept { c_NoAlign4Tab = pValue; }
+    // Non-zero: dragging with the left button scrolls instead of starting a drag.
+    void UseScroll(std::int32_t pValue) noexcept { c_UseScroll = pValue; }
+    void VLineColor(std::int32_t pValue) noexcept { c_VLineColor = pValue; }
+    void InvertSelectedData(std::int32_t pValue) noexcept { c_InvertSelectedData = pValue; }
+    void ShowToolTip(std::int32_t pValue) noexcept { c_ShowToolTip = pValue; }
+    [[nodiscard]] std::int32_t UseTabOrder() const noexcept { return c_UseTabOrder; }
+    void UseTabOrder(std::int32_t pValue) noexcept { c_UseTabOrder = pValue; }
+    [[nodiscard]] std::int32_t HideTextCombo() const noexcept { return c_HideTextCombo; }
+    void HideTextCombo(std::int32_t pValue) noexcept { c_HideTextCombo = pValue; }
+    [[nodiscard]] std::int32_t SortDisabled() const noexcept { return c_SortDisabled; }
+    void SortDisabled(std::int32_t pValue) noexcept { c_SortDisabled = pValue; }
+    void IconDisabled(std::int32_t pValue) noexcept { c_IconDisabled = pValue; }
+    // 1: mouse and keyboard selection, clicks, double clicks, drags out and tool tips are
+    // ignored (drops are still reported); any non-zero value: clicking a tab does not sort.
+    [[nodiscard]] std::int32_t ClickDisabled() const noexcept { return c_ClickDisabled; }
+    void ClickDisabled(std::int32_t pValue) noexcept { c_ClickDisabled = pValue; }
+    void TabDisabled(std::int32_t pValue) noexcept { c_TabDisabled = pValue; }
+    // Column of the last sort, -1 when the order is not a sort result.
+    [[nodiscard]] std::int32_t OrderData() const noexcept { return c_OrderData; }
+    void OrderData(std::int32_t pValue) noexcept { c_OrderData = pValue; }
+    [[nodiscard]] std::int32_t OrderInverted() const noexcept { return c_OrderInverted; }
+    void OrderInverted(std::int32_t pValue) noexcept { c_OrderInverted = pValue; }
+
+    // ---- columns (pData: the column index)
+    [[nodiscard]] std::string TabName(std::int32_t pData) const;
+    void TabName(std::int32_t pData, const std::string& pValue);
+    [[nodiscard]] std::int32_t TabWidth(std::int32_t pData) const;
+    // Never below 450 twips; lays the columns out again (no repaint).
+    void TabWidth(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t TabHidden(std::int32_t pData) const;
+    void TabHidden(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t TabAlign(std::int32_t pData) const;
+    void TabAlign(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t DataNumeric(std::int32_t pData) const;
+    void DataNumeric(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t TextIsTime(std::int32_t pData) const;
+    void TextIsTime(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t FrontObj(std::int32_t pData) const;
+    void FrontObj(std::int32_t pData, std::int32_t pValue);
+    // Bit set of in-place editors: 1 text box, 2 editable combo box, 4 drop-down list.
+    [[nodiscard]] std::int32_t UseTextCombo(std::int32_t pData) const;
+    void UseTextCombo(std::int32_t pData, std::int32_t pValue);
+    [[nodiscard]] std::int32_t TabOrder(std::int32_t pData) const;
+    [[nodiscard]] std::int32_t TabLeft(std::int32_t pData) const;
+    [[nodiscard]] std::int32_t TabRight(std::int32_t pData) const;
+    // Moves column pTab to display position pValue (no layout, no repaint).
+    void SetTabOrder(std::int32_t pTab, std::int32_t pValue);
+    // The column shown at display position pPosition, -1 outside.
+    [[nodiscard]] std::int32_t ColumnAt(std::int32_t pPosition) const;
+    [[nodiscard]] bool TextComboVisible() const;
+
+    // ---- items
+    [[nodiscard]] std::int32_t ItemCount() const noexcept { return std::int32_t(c_Items.size()); }
+    [[nodiscard]] std::int32_t TopItem() const noexcept { return c_TopItem; }
+    // The current item, -1 for none.
+    [[nodiscard]] std::int32_t SelectedItem() const noexcept { return c_SelectedItem; }
+    void SelectedItem(std::int32_t pValue) { SetSelectedItem(pValue); }
+    // Clamped to -1..ItemCount − 1; a valid item also becomes selected (others keep theirs).
+    void SetSelectedItem(std::int32_t pValue);
+    // The column of the last left press on the rows.
+    [[nodiscard]] std::int32_t SelectedData() const noexcept;
+    [[nodiscard]] const ListValue& Value(std::int32_t pIndex, std::int32_t pData) const;
+    void Value(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue);
+    [[nodiscard]] const ListValue& AuxID(std::int32_t pIndex, std::int32_t pData) const;
+    void AuxID(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue);
+    // Icon cell 0..10; -1 draws none.
+    [[nodiscard]] std::int32_t IconType(std::int32_t pIndex) const;
+    void IconType(std::int32_t pIndex, std::int32_t pValue);
+    [[nodiscard]] std::int32_t DispColor(std::int32_t pIndex) const;
+    void DispColor(std::int32_t pIndex, std::int32_t pValue);
+    // Colour of a line along the top of the row; 0 draws none.
+    [[nodiscard]] std::int32_t HLine(std::int32_t pIndex) const;
+    void HLine(std::int32_t pIndex, std::int32_t pValue);
+    [[nodiscard]] std::int32_t IsSelected(std::int32_t pIndex) const;
+    // IsSelected(-1, 0) also leaves no current item.
+    void IsSelected(std::int32_t pIndex, std::int32_t pValue);
+    [[nodiscard]] std::int32_t NumSelectedItems() const noexcept;
+    [[nodiscard]] bool MultiSelected() const noexcept;
+    // Position of the item's text in the column's combo editor; -1 when absent.
+    [[nodiscard]] std::int32_t ComboIndex(std::int32_t pIndex, std::int32_t pData) const;
+    // The item under Y (twips, row-area coordinates); ItemCount() below the last row.
+    [[nodiscard]] std::int32_t YsItem(float pY) const noexcept;
+
+    void AddItem(std::int32_t pNum);
+    // Inserts before pIndex (-1: the current item; ItemCount() appends); pNum 0 means 1.
+    void InsertItem(std::int32_t pIndex, std::int32_t pNum);
+    void DeleteItem(std::int32_t pIndex);
+    // Removes pIndex1..pIndex2 (clamped to the items); a reversed range removes nothing.
+    void DeleteItemEx(std::int32_t pIndex1, std::int32_t pIndex2);
+    void DeleteAll();
+    void DeleteSelected();
+    void SelectAll() noexcept;
+    void UnSelectAll() noexcept;
+    // Moves the current item pPlus places.
+    void ExchangeItem(std::int32_t pPlus);
+    void MoveCursor(std::int32_t pIsDown);
+    // Sorts by column pOrderItem. pReverse -1 decides: ascending for a new column, after a
+    // descending sort or with pForce 1, otherwise descending. The current item stays current.
+    // Numeric columns put values that are not numbers (blank ones too) after all numbers, ordered
+    // among themselves as text.
+    void ReOrder(std::int32_t pOrderItem, std::int32_t pForce, std::int32_t pReverse);
+    void RndItem();
+    // After NumData or NumAux changed while items exist.
+    void ResetNumTab();
+    // Sizes every column to its widest value and repaints.
+    void SetTabWidthAuto();
+
+    // ---- editor entries
+    void AddComboItem(std::int32_t pData, const std::string& pValue);
+    void AddListItem(std::int32_t pData, const std::string& pValue);
+    void ClearComboItem(std::int32_t pData);
+    void ClearListItem(std::int32_t pData);
+    // The wave input (pIsIn non-zero) or output devices into the column's combo and list editors.
+    void LoadDevToLVCombo(std::int32_t pData, std::int32_t pIsIn);
+
+    // ---- set-up, layout, painting
+    void SetStyle(float pSize, std::int32_t pBold, const std::string& pName, std::int32_t pForeColor,
+                  std::int32_t pBackColor);
+    void Init();
+    void InitTab();
+    void UserControl_Resize();
+    void ReDraw();
+    void ReDrawTab(std::int32_t pPushedData);
+    void Refresh();
+    void SetVbarParm();
+    void VBarMove(std::int32_t pValue);
+    void HBarMove(std::int32_t pValue);
+    // Wheel entry: pValue × NumWheelScroll rows.
+    void VBarScroll(std::int32_t pValue);
+    void HBarScroll(std::int32_t pValue);
+    // Scrolls so pItem is the top row (pSetToTop non-zero) or centred; with pIfHidden non-zero
+    // only when it is not already visible. Repaints.
+    void SetTopItem(std::int32_t pItem, std::int32_t pSetToTop, std::int32_t pIfHidden);
+    void ShowItem(std::int32_t pTopItem, std::int32_t pIfHidden) { SetTopItem(pTopItem, 1, pIfHidden); }
+    void ShowSelected(std::int32_t pIfHidden) { SetTopItem(c_SelectedItem, 0, pIfHidden); }
+
+    [[nodiscard]] QWidget* PictureAll() const noexcept { return c_PictureAll; }
+    [[nodiscard]] QWidget* PictureTab() const noexcept { return c_PictureTab; }
+    [[nodiscard]] QWidget* PictureList() const noexcept { return c_PictureList; }
+
+    // ---- geometry (twips)
+    [[nodiscard]] std::int32_t VisibleRows() const noexcept { return c_VisibleRows; }
+    [[nodiscard]] std::int32_t HScrollOffset() const noexcept { return c_HScrollOffset; }
+    [[nodiscard]] std::int32_t RowFillHeight() const noexcept { return c_RowFillHeight; }
+    [[nodiscard]] std::int32_t TextTop() const noexcept { return c_TextTop; }
+    [[nodiscard]] std::int32_t EditorTop() const noexcept { return c_EditorTop; }
+    [[nodiscard]] std::int32_t TextMargin() const noexcept { return c_TextMargin; }
+    [[nodiscard]] BarState VBarState() const;
+    [[nodiscard]] BarState HBarState() const;
+    // The column under X (twips, row or header coordinates).
+    [[nodiscard]] std::int32_t TabAtX(float pX) const;
+    // The column whose right edge lies within 5 pixels of X; -1 for none.
+    [[nodiscard]] std::int32_t TabEdgeAtX(float pX) const;
+
+    // The local files of a drop, in the drag source's order, as the bytes the file system uses
+    // (names that are not UTF-8 survive).
+    [[nodiscard]] static std::vector<std::string> LocalFiles(const QMimeData* pData);
+    // One step of the automatic scrolling while something is dragged over the rows: the drag
+    // events call it, and a timer while the pointer rests. X, Y twips; pNow seconds.
+    void DragOverStep(float pX, float pY, double pNow);
+
+    // The items the last row paint drew: first index and count.
+    [[nodiscard]] std::int32_t PaintedFirst() const noexcept { return c_PaintedFirst; }
+    [[nodiscard]] std::int32_t PaintedCount() const noexcept { return c_PaintedCount; }
+
+    [[nodiscard]] QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void DblClicked();
+    void TabMoved();
+    void TabReOrderd();
+    void RightClicked(float X, float Y);
+    // Button: 1 left, 2 right, 4 middle. Shift: 1 Shift, 2 Ctrl, 4 Alt.
+    void MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Clicked(float X, float Y);
+    // A drag of items starts: fill Data to drag them (nothing is dragged while it stays empty);
+    // AllowedEffects 1 copy, 2 move, 4 link.
+    void OLEStartDrag(QMimeData* Data, std::int32_t& AllowedEffects);
+    void OLECompleteDrag(std::int32_t& Effect);
+    // Something was dropped on the rows; LocalFiles(Data) gives the files. Effect: the proposed
+    // effect, which the handler may change.
+    void OLEDragDrop(const QMimeData* Data, std::int32_t& Effect, std::int16_t Button, std::int16_t Shift,
+                     float X, float Y);
+    void ComboChaged(std::int32_t pData, std::int32_t pValue);
+    // pIsCombo 0 text box, 1 combo box; pAction 0 key up, 1 key down, 2 key press. KeyValue is a
+    // virtual key code (key up and down) or a character code (key press); setting it to 0 for a
+    // key down or key press swallows the key.
+    void TextComboKeyAction(std::int32_t pIsCombo, std::int32_t pTab, std::int32_t pAction,
+                            std::int16_t& KeyValue, std::int16_t& Shift);
+    void OLEDragOver();
+    // The Delete key was pressed on the rows.
+    void KeyDeletePressed();
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
+
+private:
+    // Either kind of scroll bar.
+    struct Bar {
+        QScrollBar* Plain = nullptr;
+        UC_Slider* Slider = nullptr;
+        [[nodiscard]] QWidget* Widget() const;
+        [[nodiscard]] bool Exists() const { return Widget() != nullptr; }
+        [[nodiscard]] bool Visible() const;
+        [[nodiscard]] std::int32_t Min() const;
+        [[nodiscard]] std::int32_t Max() const;
+        [[nodiscard]] std::int32_t Value() const;
+        [[nodiscard]] std::int32_t LargeChange() const;
+        void SetRange(std::int32_t pMax, std::int32_t pLargeChange) const;
+        void SetValue(std::int32_t pValue) const;
+        [[nodiscard]] BarState State() const;
+    };
+    enum class EditorKind { Text = 1, Combo = 2, List = 4 };
+
+    // model
+    [[nodiscard]] std::int32_t Resolve(std::int32_t pIndex, bool pLastAllowed) const noexcept;
+    [[nodiscard]] const TabRecord* Tab(std::int32_t pData) const noexcept;
+    [[nodiscard]] TabRecord* Tab(std::int32_t pData) noexcept;
+    [[nodiscard]] ItemRecord NewItem(std::int32_t pDispColor) const;
+    void GrowStorage(std::size_t pCount);
+    void ShrinkStorage();
+    void KeepCursorInRange() noexcept;
+    void LayoutTabs();
+    void SortAscending(std::int32_t pData);
+    void SelectRange(std::int32_t pFrom, std::int32_t pTo);
+    void SelectOnly(std::int32_t pIndex);
+    [[nodiscard]] std::int32_t LastTabRight() const;
+
+    // surfaces and layout
+    void CreateSurfaces();
+    void CreateBars();
+    void TakeTopFromBar();
+    void TakeOffsetFromBar();
+    void EnsureVisible(std::int32_t pItem);
+    [[nodiscard]] float TwipsOfPixels(double pPixels) const;
+    [[nodiscard]] int RowTopPixels(std::int64_t pRow) const;
+    [[nodiscard]] int TwipsToPixels(double pTwips) const;
+    [[nodiscard]] double TextHeightTwips() const;
+
+    // painting
+    void PaintRows(QPainter& pPainter);
+    void PaintTabs(QPainter& pPainter);
+    void PaintFrame(QPainter& pPainter);
+    void DrawIcon(QPainter& pPainter, int pIcon, int pX, int pY);
+    [[nodiscard]] static double BaselineOffset(const Support::UiFontEntry& pFont);
+    void EnsureArtwork();
+
+    // input
+    void RowsMousePress(QMouseEvent* pEvent);
+    void RowsMouseMove(QMouseEvent* pEvent);
+    void RowsMouseRelease(QMouseEvent* pEvent);
+    void RowsDoubleClick(QMouseEvent* pEvent);
+    void RowsToolTip(QHelpEvent* pEvent);
+    void TabsMouseMove(QMouseEvent* pEvent);
+    void TabsMousePress(QMouseEvent* pEvent);
+    void TabsMouseRelease(QMouseEvent* pEvent);
+    void ShowSizingPointer(bool pShow);
+    void StartDragOut();
+    bool RowsDragEvent(QEvent* pEvent);
+    void MenuRCTab_Click(int pIndex);
+    void MoveByKey(std::int32_t pTarget, bool pExtend);
+    [[nodiscard]] std::int32_t RowAt(float pY) const noexcept;
+    [[nodiscard]] static double SecondsNow();
+    [[nodiscard]] QString CellText(std::int32_t pItem, std::int32_t pData) const;
+
+    // editors
+    void CreateEditor(EditorKind pKind);
+    void PlaceEditors();
+    void HideEditors();
+    void TextLV_Change(int pIndex);
+    void ComboLV_Click(int pIndex, int pEntry);
+    void ComboLV_Edited(int pIndex, const QString& pText);
+    void ListLV_Click(int pIndex, int pEntry);
+    bool EditorKeyEvent(QObject* pEditor, QKeyEvent* pEvent, bool pRelease);
+    [[nodiscard]] std::int32_t EditorColumn(EditorKind pKind, int pIndex) const;
+    [[nodiscard]] QWidget* Editor(EditorKind pKind, std::int16_t pIndex) const;
+    [[nodiscard]] QComboBox* ComboOf(std::int32_t pData, bool pList) const;
+    void StoreEditorText(std::int32_t pData, const QString& pText);
+
+    // settings
+    std::int32_t c_NumData = 1;
+    std::int32_t c_NumAux = 1;
+    std::int32_t c_UseUCBar = 0;
+    std::int32_t c_HbarDisabled = 0;
+    std::int32_t c_VbarDisabled = 0;
+    std::int32_t c_UseMadara = 0;
+    std::int32_t c_NoMultiSelect = 0;
+    std::int32_t c_BorderIfBlank = 0;
+    std::int32_t c_NoOleScroll = 0;
+    std::int32_t c_OneHeight = 0;
+    std::int32_t c_SelectedColor = 0xC0A0A0;
+    std::int32_t c_SelectedColorMode = 9;
+    std::int32_t c_NumWheelScroll = 3;
+    std::int32_t c_BarNoDoEvents = 0;
+    std::int32_t c_NoAlign4Tab = 0;
+    std::int32_t c_UseScroll = 0;
+    std::int32_t c_VLineColor;
+    std::int32_t c_InvertSelectedData = 0;
+    std::int32_t c_ShowToolTip = 0;
+    std::int32_t c_UseTabOrder = 0;
+    std::int32_t c_HideTextCombo = 0;
+    std::int32_t c_SortDisabled = 0;
+    std::int32_t c_IconDisabled = 0;
+    std::int32_t c_ClickDisabled = 0;
+    std::int32_t c_TabDisabled = 0;
+    std::int32_t c_OrderData = -1;
+    std::int32_t c_OrderInverted = 0;
+
+    // model state
+    std::vector<TabRecord> c_Tabs;
+    std::vector<std::int32_t> c_DisplayOrder;
+    std::vector<ItemRecord> c_Items;
+    std::int32_t c_TopItem = 0;
+    std::int32_t c_SelectedItem = -1;
+    std::int32_t c_SelectedData = 0;
+    std::int32_t c_ShiftMode = 0;
+    std::int32_t c_CtrlMode = 0;
+    std::int32_t c_ForeColor;
+    std::int32_t c_BackColor;
+    std::int32_t c_FontRows = -1;
+    std::int32_t c_FontTab = -1;
+    std::int32_t c_FontText = -1;
+    std::int32_t c_FontCombo = -1;
+    std::int32_t c_FontList = -1;
+    bool c_Styled = false;
+    bool c_Initialised = false;
+
+    // geometry state (twips)
+    std::int32_t c_RowFillHeight = 0;
+    std::int32_t c_TextTop = 0;
+    std::int32_t c_EditorTop = 0;
+    std::int32_t c_TextMargin = 0;
+    std::int32_t c_VisibleRows = 0;
+    std::int32_t c_ListWidth = 0;
+    std::int32_t c_ListHeight = 0;
+    std::int32_t c_HScrollOffset = 0;
+    std::int32_t c_DrawnTop = 0;
+    std::int32_t c_PushedData = -1;
+    float c_PressX = -1;
+    float c_PressY = -1;
+    std::int32_t c_PressVBar = 0;
+    std::int32_t c_PressHBar = 0;
+    bool c_MouseDown = false;
+    std::int32_t c_ResizeTab = -1;
+    std::int32_t c_MenuTab = 0;
+    bool c_SizingPointer = false;
+    std::int32_t c_KeyAnchor = -1;
+    int c_WheelRemainder = 0;
+    double c_DragStepTime = -10;
+    float c_DragLastX = -1;
+    float c_DragLastY = -1;
+    std::int32_t c_PaintedFirst = 0;
+    std::int32_t c_PaintedCount = 0;
+    bool c_SettingEditor = false;
+
+    // surfaces
+    QWidget* c_PictureAll = nullptr;
+    QWidget* c_PictureTab = nullptr;
+    QWidget* c_PictureList = nullptr;
+    Bar c_HBar;
+    Bar c_VBar;
+    QPixmap PictureTabGrad;
+    QPixmap PictureIcons;
+    std::vector<QLineEdit*> TextLV;
+    std::vector<QComboBox*> ComboLV;
+    std::vector<QComboBox*> ListLV;
+    QMenu* MenuRCTabP = nullptr;
+    QTimer c_DragTimer;
+};

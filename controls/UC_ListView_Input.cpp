@@ -1,0 +1,571 @@
+// The list's mouse, keyboard, wheel and drag-and-drop handling. Events of the surfaces reach the
+// control through its event filter; positions become twips in the surface's coordinates.
+#include "controls/UC_ListView.h"
+#include "engine/Rounding.h"
+#include "support/Twips.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// Codes as the events carry them: buttons 1 left, 2 right, 4 middle; modifiers 1 Shift, 2 Ctrl, 4 Alt.
+std::int16_t ButtonCode(Qt::MouseButton pButton) {
+    switch (pButton) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+std::int16_t ButtonsCode(Qt::MouseButtons pButtons) {
+    return std::int16_t(((pButtons & Qt::LeftButton) ? 1 : 0) | ((pButtons & Qt::RightButton) ? 2 : 0) |
+                        ((pButtons & Qt::MiddleButton) ? 4 : 0));
+}
+
+std::int16_t ShiftCode(Qt::KeyboardModifiers pModifiers) {
+    return std::int16_t(((pModifiers & Qt::ShiftModifier) ? 1 : 0) |
+                        ((pModifiers & Qt::ControlModifier) ? 2 : 0) |
+                        ((pModifiers & Qt::AltModifier) ? 4 : 0));
+}
+
+// Drop effects: 1 copy, 2 move, 4 link.
+std::int32_t EffectOf(Qt::DropActions pActions) {
+    return ((pActions & Qt::CopyAction) ? 1 : 0) | ((pActions & Qt::MoveAction) ? 2 : 0) |
+           ((pActions & Qt::LinkAction) ? 4 : 0);
+}
+
+Qt::DropActions ActionsOf(std::int32_t pEffect) {
+    Qt::DropActions actions;
+    if ((pEffect & 1) != 0) actions |= Qt::CopyAction;
+    if ((pEffect & 2) != 0) actions |= Qt::MoveAction;
+    if ((pEffect & 4) != 0) actions |= Qt::LinkAction;
+    return actions;
+}
+
+Qt::DropAction FirstAction(std::int32_t pEffect) {
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction})
+        if (ActionsOf(pEffect) & action) return action;
+    return Qt::IgnoreAction;
+}
+
+// The path of a local file URI as bytes, or nothing for other URIs.
+std::optional<std::string> LocalPath(QByteArray pUri) {
+    if (!pUri.startsWith("file:")) return std::nullopt;
+    pUri.remove(0, 5);
+    if (pUri.startsWith("//")) {
+        const qsizetype slash = pUri.indexOf('/', 2);
+        if (slash < 0) return std::nullopt;
+        const QByteArray host = pUri.mid(2, slash - 2);
+        if (!host.isEmpty() && host.compare("localhost", Qt::CaseInsensitive) != 0) return std::nullopt;
+        pUri.remove(0, slash);
+    }
+    if (!pUri.startsWith('/')) return std::nullopt;
+    const QByteArray path = QByteArray::fromPercentEncoding(pUri);
+    return path.toStdString();
+}
+
+} // namespace
+
+double UC_ListView::SecondsNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+bool UC_ListView::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    const QEvent::Type type = pEvent->type();
+    if (pWatched == c_PictureList) {
+        switch (type) {
+        case QEvent::Paint: {
+            QPainter painter(c_PictureList);
+            PaintRows(painter);
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+            RowsMousePress(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::MouseMove:
+            RowsMouseMove(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::MouseButtonRelease:
+            RowsMouseRelease(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::MouseButtonDblClick:
+            RowsDoubleClick(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::ToolTip:
+            RowsToolTip(static_cast<QHelpEvent*>(pEvent));
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop:
+            return RowsDragEvent(pEvent);
+        default:
+            break;
+        }
+    } else if (pWatched == c_PictureTab) {
+        switch (type) {
+        case QEvent::Paint: {
+            QPainter painter(c_PictureTab);
+            PaintTabs(painter);
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            TabsMousePress(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::MouseMove:
+            TabsMouseMove(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::MouseButtonRelease:
+            TabsMouseRelease(static_cast<QMouseEvent*>(pEvent));
+            return true;
+        case QEvent::Leave:
+            if (!(QApplication::mouseButtons() & Qt::LeftButton)) ShowSizingPointer(false);
+            break;
+        default:
+            break;
+        }
+    } else if (pWatched == c_PictureAll) {
+        if (type == QEvent::Paint) {
+            QPainter painter(c_PictureAll);
+            PaintFrame(painter);
+            return true;
+        }
+    } else if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        return EditorKeyEvent(pWatched, static_cast<QKeyEvent*>(pEvent), type == QEvent::KeyRelease);
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
+// ---- columns under the pointer
+
+std::int32_t UC_ListView::TabAtX(float pX) const {
+    if (c_DisplayOrder.empty()) return 0;
+    const float x = pX + float(c_HScrollOffset);
+    const auto shown = [this](std::int32_t pColumn) { return c_Tabs[std::size_t(pColumn)].TabHidden != 1; };
+    if (x > float(c_Tabs[std::size_t(c_DisplayOrder.back())].TabRight)) {
+        for (auto it = c_DisplayOrder.rbegin(); it != c_DisplayOrder.rend(); ++it)
+            if (shown(*it)) return *it;
+        return 0;
+    }
+    if (x < float(c_Tabs[std::size_t(c_DisplayOrder.front())].TabRight)) {
+        for (const std::int32_t column : c_DisplayOrder)
+            if (shown(column)) return column;
+        return 0;
+    }
+    for (std::size_t position = 1; position < c_DisplayOrder.size(); ++position) {
+        const TabRecord& tab = c_Tabs[std::size_t(c_DisplayOrder[position])];
+        if (tab.TabHidden != 1 && float(tab.TabLeft) < x && x < float(tab.TabRight))
+            return c_DisplayOrder[position];
+    }
+    return 0;
+}
+
+std::int32_t UC_ListView::TabEdgeAtX(float pX) const {
+    const float x = pX + float(c_HScrollOffset);
+    const float reach = Support::Px(5);
+    std::int32_t found = -1;
+    for (const std::int32_t column : c_DisplayOrder) {
+        const TabRecord& tab = c_Tabs[std::size_t(column)];
+        if (tab.TabHidden != 1 && float(tab.TabRight) - reach < x && x < float(tab.TabRight) + reach)
+            found = column;
+    }
+    return found;
+}
+
+std::int32_t UC_ListView::RowAt(float pY) const noexcept {
+    // The row arithmetic of YsItem, so a press selects the row painted under it.
+    return std::clamp(YsItem(pY), 0, std::max(0, ItemCount() - 1));
+}
+
+QString UC_ListView::CellText(std::int32_t pItem, std::int32_t pData) const {
+    return Value(pItem, pData).DisplayText();
+}
+
+// ---- mouse on the rows
+
+void UC_ListView::RowsMousePress(QMouseEvent* pEvent) {
+    if (c_ClickDisabled == 1) return;
+    const std::int16_t button = ButtonCode(pEvent->button());
+    const std::int16_t shift = ShiftCode(pEvent->modifiers());
+    const float x = TwipsOfPixels(pEvent->position().x());
+    const float y = TwipsOfPixels(pEvent->position().y());
+    Q_EMIT MouseDown(button, shift, x, y);
+    // Any button: a right release reports RightClicked only after a press here.
+    c_MouseDown = true;
+    if (button != 1) return;
+    c_PressX = x;
+    c_PressY = y;
+    c_PressVBar = c_VBar.Value();
+    c_PressHBar = c_HBar.Value();
+    c_KeyAnchor = -1;
+    if (c_Items.empty()) {
+        c_SelectedItem = -1;
+    } else {
+        const std::int32_t row = RowAt(y);
+        ItemRecord& item = c_Items[std::size_t(row)];
+        if (shift == 1 && c_NoMultiSelect == 0) {
+            SelectRange(std::max(c_SelectedItem, 0), row);
+            c_ShiftMode = 1;
+            c_CtrlMode = 0;
+            c_SelectedItem = row;
+        } else if (shift == 2 && c_NoMultiSelect == 0) {
+            if (item.IsSelected != 0) {
+                item.IsSelected = 0;
+                if (row == c_SelectedItem) {
+                    const auto lowest =
+                        std::find_if(c_Items.begin(), c_Items.end(),
+                                     [](const ItemRecord& pItem) { return pItem.IsSelected != 0; });
+                    c_SelectedItem = lowest == c_Items.end() ? -1 : std::int32_t(lowest - c_Items.begin());
+                }
+            } else {
+                item.IsSelected = 1;
+                c_SelectedItem = row;
+            }
+            c_ShiftMode = 0;
+            c_CtrlMode = 1;
+        } else {
+            // A plain press on an item of a Shift- or Ctrl-made multi-selection keeps the
+            // selection, so it can be dragged; a second plain press selects that item alone.
+            const bool wasMulti = c_ShiftMode == 1 || c_CtrlMode == 1;
+            c_ShiftMode = 0;
+            c_CtrlMode = 0;
+            if (!(wasMulti && item.IsSelected != 0)) SelectOnly(row);
+        }
+    }
+    c_SelectedData = TabAtX(x);
+    ReDraw();
+}
+
+void UC_ListView::RowsMouseMove(QMouseEvent* pEvent) {
+    if (c_ClickDisabled == 1) return;
+    const float x = TwipsOfPixels(pEvent->position().x());
+    const float y = TwipsOfPixels(pEvent->position().y());
+    if (c_ShowToolTip != 0 && QToolTip::isVisible() && !c_Items.empty())
+        QToolTip::showText(pEvent->globalPosition().toPoint(), CellText(RowAt(y), TabAtX(x)), c_PictureList);
+    if ((pEvent->buttons() & Qt::LeftButton) && c_MouseDown) {
+        if (c_UseScroll != 0) {
+            if (c_VBar.Visible() && c_OneHeight >= 1) {
+                const std::int64_t rows = RoundHalfEven(double(c_PressY - y)) / c_OneHeight;
+                const std::int32_t top = std::int32_t(
+                    std::clamp<std::int64_t>(c_PressVBar + rows, 0, std::max(0, ItemCount() - 1)));
+                if (top != c_TopItem) SetTopItem(top, 1, 0);
+            }
+            if (c_HBar.Visible()) {
+                const std::int64_t value = RoundHalfEven(double(c_PressX - x) + c_PressHBar);
+                c_HBar.SetValue(std::int32_t(std::clamp<std::int64_t>(value, c_HBar.Min(), c_HBar.Max())));
+                TakeOffsetFromBar();
+            }
+        } else if (!c_Items.empty() && c_PressX >= 0) {
+            const float reach = Support::Px(8);
+            if (std::abs(x - c_PressX) > reach || std::abs(y - c_PressY) > reach) {
+                c_PressX = -1;
+                c_PressY = -1;
+                StartDragOut();
+            }
+        }
+    }
+    if (c_SizingPointer) ShowSizingPointer(false);
+}
+
+void UC_ListView::StartDragOut() {
+    auto content = std::make_unique<QMimeData>();
+    std::int32_t allowed = 1;
+    Q_EMIT OLEStartDrag(content.get(), allowed);
+    // The drag consumes the button's release.
+    c_MouseDown = false;
+    if (content->formats().isEmpty() || ActionsOf(allowed) == Qt::DropActions()) return;
+    auto* drag = new QDrag(c_PictureList);
+    drag->setMimeData(content.release());
+    std::int32_t effect = EffectOf(drag->exec(ActionsOf(allowed), FirstAction(allowed)));
+    Q_EMIT OLECompleteDrag(effect);
+}
+
+void UC_ListView::RowsMouseRelease(QMouseEvent* pEvent) {
+    if (c_ClickDisabled == 1 || !c_MouseDown) return;
+    c_MouseDown = false;
+    const float x = TwipsOfPixels(pEvent->position().x());
+    const float y = TwipsOfPixels(pEvent->position().y());
+    if (pEvent->button() == Qt::RightButton) {
+        Q_EMIT RightClicked(x, y);
+    } else {
+        Q_EMIT Clicked(x, y);
+        ReDraw();
+    }
+    c_PressX = -1;
+    c_PressY = -1;
+}
+
+void UC_ListView::RowsDoubleClick(QMouseEvent*) {
+    if (c_ClickDisabled == 1 || c_Items.empty()) return;
+    Q_EMIT DblClicked();
+}
+
+void UC_ListView::RowsToolTip(QHelpEvent* pEvent) {
+    if (c_ShowToolTip == 0 || c_ClickDisabled == 1 || c_Items.empty()) {
+        QToolTip::hideText();
+        pEvent->ignore();
+        return;
+    }
+    const QString text =
+        CellText(RowAt(TwipsOfPixels(pEvent->pos().y())), TabAtX(TwipsOfPixels(pEvent->pos().x())));
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(pEvent->globalPos(), text, c_PictureList);
+}
+
+// ---- mouse on the header
+
+void UC_ListView::ShowSizingPointer(bool pShow) {
+    if (pShow == c_SizingPointer) return;
+    c_SizingPointer = pShow;
+    if (pShow)
+        c_PictureAll->setCursor(Qt::SizeHorCursor);
+    else
+        c_PictureAll->unsetCursor();
+}
+
+void UC_ListView::TabsMouseMove(QMouseEvent* pEvent) {
+    if (c_TabDisabled == 1) return;
+    const float x = TwipsOfPixels(pEvent->position().x());
+    if (pEvent->buttons() == Qt::NoButton) {
+        ShowSizingPointer(TabEdgeAtX(x) != -1);
+        return;
+    }
+    TabRecord* tab = Tab(c_ResizeTab);
+    if ((pEvent->buttons() & Qt::LeftButton) && c_SizingPointer && tab != nullptr) {
+        const std::int64_t width =
+            RoundHalfEven(double(c_HScrollOffset) + x + Support::Px(3) - tab->TabRight + tab->TabWidth);
+        tab->TabWidth = std::int32_t(std::clamp<std::int64_t>(width, kMinTabWidth, 1 << 24));
+        LayoutTabs();
+        ReDrawTab(-1);
+    }
+}
+
+void UC_ListView::TabsMousePress(QMouseEvent* pEvent) {
+    if (c_TabDisabled == 1 || pEvent->button() != Qt::LeftButton) return;
+    const float x = TwipsOfPixels(pEvent->position().x());
+    if (c_SizingPointer)
+        c_ResizeTab = TabEdgeAtX(x);
+    else
+        ReDrawTab(TabAtX(x));
+}
+
+void UC_ListView::TabsMouseRelease(QMouseEvent* pEvent) {
+    if (c_TabDisabled == 1) return;
+    const float x = TwipsOfPixels(pEvent->position().x());
+    if (pEvent->button() == Qt::LeftButton) {
+        if (c_SizingPointer) {
+            ShowSizingPointer(false);
+            SetVbarParm();
+            ReDrawTab(-1);
+            ReDraw();
+            Q_EMIT TabMoved();
+            return;
+        }
+        if (c_SortDisabled == 0 && c_ClickDisabled == 0) ReOrder(TabAtX(x), 0, -1);
+        ReDrawTab(-1);
+        ReDraw();
+    } else if (pEvent->button() == Qt::RightButton && c_UseTabOrder != 0) {
+        c_MenuTab = TabAtX(x);
+        const QList<QAction*> entries = MenuRCTabP->actions();
+        for (qsizetype k = 0; k < entries.size(); ++k)
+            entries[k]->setEnabled(k != TabOrder(c_MenuTab));
+        MenuRCTabP->popup(pEvent->globalPosition().toPoint());
+    }
+}
+
+void UC_ListView::MenuRCTab_Click(int pIndex) {
+    SetTabOrder(c_MenuTab, pIndex);
+    LayoutTabs();
+    ReDrawTab(-1);
+    ReDraw();
+    Q_EMIT TabReOrderd();
+}
+
+// ---- keyboard and wheel
+
+void UC_ListView::MoveByKey(std::int32_t pTarget, bool pExtend) {
+    if (c_Items.empty()) return;
+    const std::int32_t target = std::clamp(pTarget, 0, ItemCount() - 1);
+    if (pExtend && c_NoMultiSelect == 0) {
+        // Shift+key grows the range from where the keyboard selection started.
+        if (c_KeyAnchor < 0 || c_KeyAnchor >= ItemCount())
+            c_KeyAnchor = c_SelectedItem >= 0 ? c_SelectedItem : target;
+        SelectRange(c_KeyAnchor, target);
+        c_SelectedItem = target;
+        c_ShiftMode = 1;
+    } else {
+        SelectOnly(target);
+        c_KeyAnchor = -1;
+        c_ShiftMode = 0;
+    }
+    c_CtrlMode = 0;
+    EnsureVisible(target);
+}
+
+void UC_ListView::keyPressEvent(QKeyEvent* pEvent) {
+    if (c_ClickDisabled == 1) {
+        QWidget::keyPressEvent(pEvent);
+        return;
+    }
+    const bool extend = (pEvent->modifiers() & Qt::ShiftModifier) != 0;
+    const std::int64_t current = c_SelectedItem;
+    const std::int32_t page = std::max(1, c_VisibleRows - 1);
+    const auto move = [&](std::int64_t pTarget) {
+        MoveByKey(std::int32_t(std::clamp<std::int64_t>(pTarget, -1, ItemCount())), extend);
+    };
+    switch (pEvent->key()) {
+    case Qt::Key_Up:
+        move(current - 1);
+        break;
+    case Qt::Key_Down:
+        move(current + 1);
+        break;
+    case Qt::Key_PageUp:
+        move(current - page);
+        break;
+    case Qt::Key_PageDown:
+        move(current < 0 ? page : current + page);
+        break;
+    case Qt::Key_Home:
+        move(0);
+        break;
+    case Qt::Key_End:
+        move(ItemCount() - 1);
+        break;
+    case Qt::Key_A:
+        if (pEvent->modifiers() != Qt::ControlModifier) {
+            QWidget::keyPressEvent(pEvent);
+            return;
+        }
+        if (c_NoMultiSelect == 0) SelectAll();
+        ReDraw();
+        break;
+    case Qt::Key_Delete:
+        Q_EMIT KeyDeletePressed();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!c_Items.empty()) Q_EMIT DblClicked();
+        break;
+    default:
+        QWidget::keyPressEvent(pEvent);
+        return;
+    }
+    pEvent->accept();
+}
+
+void UC_ListView::wheelEvent(QWheelEvent* pEvent) {
+    const QPoint delta = pEvent->angleDelta();
+    const bool across = delta.x() != 0 || (pEvent->modifiers() & Qt::ShiftModifier);
+    c_WheelRemainder += across ? (delta.x() != 0 ? delta.x() : delta.y()) : delta.y();
+    // One notch is 120; finer wheels add up to whole notches.
+    const int notches = c_WheelRemainder / 120;
+    c_WheelRemainder -= notches * 120;
+    if (notches != 0) {
+        if (across)
+            HBarScroll(-notches * std::int32_t(std::lround(Support::Px(48))));
+        else
+            VBarScroll(-notches);
+    }
+    pEvent->accept();
+}
+
+// ---- drag and drop
+
+std::vector<std::string> UC_ListView::LocalFiles(const QMimeData* pData) {
+    std::vector<std::string> files;
+    if (pData == nullptr || !pData->hasFormat(QStringLiteral("text/uri-list"))) return files;
+    // Read as bytes: decoding the list through QString would replace bytes that are not UTF-8.
+    for (QByteArray line : pData->data(QStringLiteral("text/uri-list")).split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        if (std::optional<std::string> path = LocalPath(line)) files.push_back(std::move(*path));
+    }
+    return files;
+}
+
+bool UC_ListView::RowsDragEvent(QEvent* pEvent) {
+    switch (pEvent->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* event = static_cast<QDragMoveEvent*>(pEvent);
+        event->acceptProposedAction();
+        Q_EMIT OLEDragOver();
+        DragOverStep(TwipsOfPixels(event->position().x()), TwipsOfPixels(event->position().y()),
+                     SecondsNow());
+        if (!c_DragTimer.isActive()) c_DragTimer.start();
+        return true;
+    }
+    case QEvent::DragLeave:
+        c_DragTimer.stop();
+        return true;
+    case QEvent::Drop: {
+        c_DragTimer.stop();
+        auto* event = static_cast<QDropEvent*>(pEvent);
+        std::int32_t effect = EffectOf(event->proposedAction());
+        Q_EMIT OLEDragDrop(event->mimeData(), effect, ButtonsCode(event->buttons()),
+                           ShiftCode(event->modifiers()), TwipsOfPixels(event->position().x()),
+                           TwipsOfPixels(event->position().y()));
+        event->setDropAction(FirstAction(effect));
+        event->accept();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void UC_ListView::DragOverStep(float pX, float pY, double pNow) {
+    if (c_NoOleScroll != 0 || !c_VBar.Visible()) return;
+    if (pX != c_DragLastX || pY != c_DragLastY) {
+        c_DragLastX = pX;
+        c_DragLastY = pY;
+        return;
+    }
+    // The pointer rests.
+    const double dt = std::abs(c_DragStepTime - pNow);
+    if (dt > 1) {
+        c_DragStepTime = pNow;
+        return;
+    }
+    const double row = c_OneHeight;
+    const double height = c_ListHeight;
+    const std::int64_t value = c_VBar.Value();
+    std::optional<std::int64_t> next;
+    if (pY < 0.5 * row) {
+        if (dt >= 0.02) next = value - c_VBar.LargeChange();
+    } else if (pY < 1.5 * row) {
+        if (dt >= 0.2) next = value - 1;
+    } else if (pY <= height - 0.5 * row) {
+        if (pY > height - 1.5 * row && dt >= 0.2) next = value + 1;
+    } else if (dt >= 0.02) {
+        next = value + c_VBar.LargeChange();
+    }
+    if (!next) return;
+    c_DragStepTime = pNow;
+    c_VBar.SetValue(std::int32_t(std::clamp<std::int64_t>(*next, c_VBar.Min(), c_VBar.Max())));
+    TakeTopFromBar();
+}
