@@ -11,3 +11,4 @@ QWidget* MakePathTextPage();
 QWidget* MakeBarPage();
 QWidget* MakeCheckPage();
 QWidget* MakeTextPicturePage();
+QWidget* MakeListPage();

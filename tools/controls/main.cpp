@@ -26,6 +26,7 @@ constexpr Page kPages[] = {
     {"bar", MakeBarPage},
     {"check", MakeCheckPage},
     {"textpicture", MakeTextPicturePage},
+    {"list", MakeListPage},
 };
 
 } // namespace
