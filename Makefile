@@ -25,7 +25,7 @@ test: build
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize-test
 
-# The engine and support suites and the fuzz corpus replay again under AddressSanitizer,
+# The engine, support and controls suites and the fuzz corpus replay again under AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer. Full stacks on malloc let the suppressions recognise the
 # third-party memory that lives as long as the process.
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
@@ -34,8 +34,8 @@ SAN_ENV = ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
 
 sanitize-test: deps
 	@cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON -DTOLVANE_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(SAN_DIR) -j $(JOBS) --target tests_engine tests_support gstwavdest $(addprefix fuzz_replay_,$(FUZZ_TARGETS))
-	@$(SAN_ENV) ctest --test-dir $(SAN_DIR) -R '^(tests_(engine|support)|fuzz_replay)\.' --output-on-failure -j $(JOBS)
+	@cmake --build $(SAN_DIR) -j $(JOBS) --target tests_engine tests_support tests_controls gstwavdest $(addprefix fuzz_replay_,$(FUZZ_TARGETS))
+	@$(SAN_ENV) ctest --test-dir $(SAN_DIR) -R '^(tests_(engine|support|controls)|fuzz_replay)\.' --output-on-failure -j $(JOBS)
 
 run: build
 	@./scripts/run-demo.sh $(BUILD_DIR)/bin
