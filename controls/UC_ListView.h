@@ -263,9 +263,6 @@ public:
     // The column whose right edge lies within 5 pixels of X; -1 for none.
     [[nodiscard]] std::int32_t TabEdgeAtX(float pX) const;
 
-    // The local files of a drop, in the drag source's order, as the bytes the file system uses
-    // (names that are not UTF-8 survive).
-    [[nodiscard]] static std::vector<std::string> LocalFiles(const QMimeData* pData);
     // One step of the automatic scrolling while something is dragged over the rows: the drag
     // events call it, and a timer while the pointer rests. X, Y twips; pNow seconds.
     void DragOverStep(float pX, float pY, double pNow);
@@ -288,8 +285,8 @@ Q_SIGNALS:
     // AllowedEffects 1 copy, 2 move, 4 link.
     void OLEStartDrag(QMimeData* Data, std::int32_t& AllowedEffects);
     void OLECompleteDrag(std::int32_t& Effect);
-    // Something was dropped on the rows; LocalFiles(Data) gives the files. Effect: the proposed
-    // effect, which the handler may change.
+    // Something was dropped on the rows; DroppedFiles(*Data) (controls/DroppedFiles.h) gives the
+    // files. Effect: the proposed effect, which the handler may change.
     void OLEDragDrop(const QMimeData* Data, std::int32_t& Effect, std::int16_t Button, std::int16_t Shift,
                      float X, float Y);
     void ComboChaged(std::int32_t pData, std::int32_t pValue);
@@ -381,6 +378,7 @@ private:
     void CreateEditor(EditorKind pKind);
     void PlaceEditors();
     void HideEditors();
+    void ApplyEditorFonts();
     void TextLV_Change(int pIndex);
     void ComboLV_Click(int pIndex, int pEntry);
     void ComboLV_Edited(int pIndex, const QString& pText);

@@ -1,5 +1,6 @@
 // The in-place editors of the current row: text boxes, editable combo boxes and drop-down lists,
 // one per column that asks for the kind, shown on the current row and writing back into it.
+#include "controls/MouseInput.h"
 #include "controls/QComboBoxAdapter.h"
 #include "controls/UC_ListView.h"
 #include "engine/WaveMMIO.h"
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -62,12 +64,6 @@ std::int16_t VirtualKey(const QKeyEvent& pEvent) {
     default:
         return std::int16_t(pEvent.nativeVirtualKey() & 0x7FFF);
     }
-}
-
-std::int16_t ShiftState(Qt::KeyboardModifiers pModifiers) {
-    return std::int16_t(((pModifiers & Qt::ShiftModifier) ? 1 : 0) |
-                        ((pModifiers & Qt::ControlModifier) ? 2 : 0) |
-                        ((pModifiers & Qt::AltModifier) ? 4 : 0));
 }
 
 // Six digits hhmmss with hh below 31 and mm, ss at most 59 become "hh:mm:ss".
@@ -157,6 +153,15 @@ QComboBox* UC_ListView::ComboOf(std::int32_t pData, bool pList) const {
     if (tab == nullptr) return nullptr;
     return static_cast<QComboBox*>(Editor(pList ? EditorKind::List : EditorKind::Combo,
                                           pList ? tab->ListEditorIndex : tab->ComboEditorIndex));
+}
+
+void UC_ListView::ApplyEditorFonts() {
+    for (QLineEdit* editor : TextLV)
+        Support::ApplyUiFont(editor, c_FontText);
+    for (QComboBox* editor : ComboLV)
+        Support::ApplyUiFont(editor, c_FontCombo);
+    for (QComboBox* editor : ListLV)
+        Support::ApplyUiFont(editor, c_FontList);
 }
 
 void UC_ListView::HideEditors() {
@@ -290,7 +295,7 @@ bool UC_ListView::EditorKeyEvent(QObject* pEditor, QKeyEvent* pEvent, bool pRele
     if (isCombo < 0) return false;
     const std::int32_t column = EditorColumn(isCombo == 1 ? EditorKind::Combo : EditorKind::Text, index);
     if (column < 0) return false;
-    std::int16_t shift = ShiftState(pEvent->modifiers());
+    std::int16_t shift = MouseInput::ShiftCode(pEvent->modifiers());
     std::int16_t key = VirtualKey(*pEvent);
     const std::int16_t given = key;
     Q_EMIT TextComboKeyAction(isCombo, column, pRelease ? 0 : 1, key, shift);

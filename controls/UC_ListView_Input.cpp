@@ -1,5 +1,6 @@
 // The list's mouse, keyboard, wheel and drag-and-drop handling. Events of the surfaces reach the
 // control through its event filter; positions become twips in the surface's coordinates.
+#include "controls/MouseInput.h"
 #include "controls/UC_ListView.h"
 #include "engine/Rounding.h"
 #include "support/Twips.h"
@@ -23,30 +24,9 @@
 
 namespace {
 
-// Codes as the events carry them: buttons 1 left, 2 right, 4 middle; modifiers 1 Shift, 2 Ctrl, 4 Alt.
-std::int16_t ButtonCode(Qt::MouseButton pButton) {
-    switch (pButton) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-std::int16_t ButtonsCode(Qt::MouseButtons pButtons) {
-    return std::int16_t(((pButtons & Qt::LeftButton) ? 1 : 0) | ((pButtons & Qt::RightButton) ? 2 : 0) |
-                        ((pButtons & Qt::MiddleButton) ? 4 : 0));
-}
-
-std::int16_t ShiftCode(Qt::KeyboardModifiers pModifiers) {
-    return std::int16_t(((pModifiers & Qt::ShiftModifier) ? 1 : 0) |
-                        ((pModifiers & Qt::ControlModifier) ? 2 : 0) |
-                        ((pModifiers & Qt::AltModifier) ? 4 : 0));
-}
+using MouseInput::ButtonCode;
+using MouseInput::ButtonsCode;
+using MouseInput::ShiftCode;
 
 // Drop effects: 1 copy, 2 move, 4 link.
 std::int32_t EffectOf(Qt::DropActions pActions) {
@@ -66,22 +46,6 @@ Qt::DropAction FirstAction(std::int32_t pEffect) {
     for (const Qt::DropAction action : {Qt::CopyAction, Qt::MoveAction, Qt::LinkAction})
         if (ActionsOf(pEffect) & action) return action;
     return Qt::IgnoreAction;
-}
-
-// The path of a local file URI as bytes, or nothing for other URIs.
-std::optional<std::string> LocalPath(QByteArray pUri) {
-    if (!pUri.startsWith("file:")) return std::nullopt;
-    pUri.remove(0, 5);
-    if (pUri.startsWith("//")) {
-        const qsizetype slash = pUri.indexOf('/', 2);
-        if (slash < 0) return std::nullopt;
-        const QByteArray host = pUri.mid(2, slash - 2);
-        if (!host.isEmpty() && host.compare("localhost", Qt::CaseInsensitive) != 0) return std::nullopt;
-        pUri.remove(0, slash);
-    }
-    if (!pUri.startsWith('/')) return std::nullopt;
-    const QByteArray path = QByteArray::fromPercentEncoding(pUri);
-    return path.toStdString();
 }
 
 } // namespace
@@ -494,18 +458,6 @@ void UC_ListView::wheelEvent(QWheelEvent* pEvent) {
 }
 
 // ---- drag and drop
-
-std::vector<std::string> UC_ListView::LocalFiles(const QMimeData* pData) {
-    std::vector<std::string> files;
-    if (pData == nullptr || !pData->hasFormat(QStringLiteral("text/uri-list"))) return files;
-    // Read as bytes: decoding the list through QString would replace bytes that are not UTF-8.
-    for (QByteArray line : pData->data(QStringLiteral("text/uri-list")).split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#')) continue;
-        if (std::optional<std::string> path = LocalPath(line)) files.push_back(std::move(*path));
-    }
-    return files;
-}
 
 bool UC_ListView::RowsDragEvent(QEvent* pEvent) {
     switch (pEvent->type()) {

@@ -197,12 +197,7 @@ void UC_ListView::SetStyle(float pSize, std::int32_t pBold, const std::string& p
     c_FontRows = Support::ApplyUiFont(c_PictureList, -2, nullptr, pSize, pBold, 0, pName);
     c_FontTab = Support::ApplyUiFont(c_PictureTab, -2, nullptr, 0, 0, 0, std::string());
     c_FontText = c_FontCombo = c_FontList = c_FontRows;
-    for (QLineEdit* editor : TextLV)
-        Support::ApplyUiFont(editor, c_FontText);
-    for (QComboBox* editor : ComboLV)
-        Support::ApplyUiFont(editor, c_FontCombo);
-    for (QComboBox* editor : ListLV)
-        Support::ApplyUiFont(editor, c_FontList);
+    ApplyEditorFonts();
     c_ForeColor = pForeColor;
     c_BackColor = pBackColor;
     c_OneHeight = 0;
@@ -265,12 +260,7 @@ void UC_ListView::InitTab() {
         CreateEditor(EditorKind::Combo);
     while (std::int16_t(ListLV.size()) < lists)
         CreateEditor(EditorKind::List);
-    for (QLineEdit* editor : TextLV)
-        Support::ApplyUiFont(editor, c_FontText);
-    for (QComboBox* editor : ComboLV)
-        Support::ApplyUiFont(editor, c_FontCombo);
-    for (QComboBox* editor : ListLV)
-        Support::ApplyUiFont(editor, c_FontList);
+    ApplyEditorFonts();
     HideEditors();
 
     const double t = TextHeightTwips();

@@ -1,4 +1,5 @@
 #include "controls/UC_ListView.h"
+#include "controls/DroppedFiles.h"
 #include "controls/Palette.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
@@ -212,7 +213,7 @@ TEST(UC_ListView, DoubleClicksAndDropsAreReported) {
     QObject::connect(
         list.get(), &UC_ListView::OLEDragDrop,
         [&](const QMimeData* pData, std::int32_t& pEffect, std::int16_t, std::int16_t, float, float pY) {
-            files = UC_ListView::LocalFiles(pData);
+            files = DroppedFiles(*pData);
             row = list->YsItem(pY);
             EXPECT_EQ(pEffect, 1);
         });

@@ -1,3 +1,4 @@
+#include "controls/DroppedFiles.h"
 #include "controls/Palette.h"
 #include "controls/UC_ListView.h"
 #include "support/FormatMilliseconds.h"
@@ -105,7 +106,7 @@ UC_ListView* MakeFileList(QLabel* pEvents) {
     QObject::connect(
         list, &UC_ListView::OLEDragDrop, pEvents,
         [list, pEvents](const QMimeData* pData, std::int32_t&, std::int16_t, std::int16_t, float, float pY) {
-            const auto files = UC_ListView::LocalFiles(pData);
+            const auto files = DroppedFiles(*pData);
             pEvents->setText(
                 QStringLiteral("OLEDragDrop: %1 files at row %2").arg(files.size()).arg(list->YsItem(pY)));
         });
