@@ -3,9 +3,11 @@
 
 Usage (from the repository root, after a Release build; `make bench` builds and runs it):
     python3 bench/bench.py --bin build-release/bin [--runs 5] [--batch-runs 3] [--quick]
-                           [--only pcm,decode,encode,info,batch] [--write bench/RESULTS.md]
+                           [--only pcm,decode,encode,info,batch,list] [--write bench/RESULTS.md]
 
-Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files.
+Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, and
+(group "list") the list view's model operations and repaints, timed in-process by tolvane-bench-list.
+With --only list, --write replaces only the list section of the file.
 Inputs are generated into bench/work/in (kept between runs); everything else also stays in
 bench/work. The report goes to standard output (and to --write), progress to standard error.
 The exit status is 0 even when a target is missed (look for MISSED); 1 when tolvane-cli fails.
@@ -37,6 +39,9 @@ GNU_TIME = "/usr/bin/time"
 
 TOLVANE = "tolvane-cli"
 GROUPS = ("pcm", "decode", "encode", "info", "batch")
+LIST_GROUP = "list"
+LIST_BENCH = "tolvane-bench-list"
+LIST_HEADING = "## List view control"
 
 MAIN_RATE, MAIN_BITS, MAIN_CHANNELS = 44100, 16, 2
 BATCH_FILES_PER_KIND = 10
@@ -784,6 +789,85 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
 
 
 # ---------------------------------------------------------------------------------------------
+# The list view control: in-process timings printed by tolvane-bench-list.
+
+
+def list_rows(bin_dir):
+    """Runs the list benchmark at 100 % and its repaint part again at 200 %; one dict per row."""
+    rows = []
+    for extra, args in (({}, []), ({"QT_SCALE_FACTOR": "2"}, ["--scroll"])):
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen", **extra)
+        note(f"list: {LIST_BENCH} {' '.join(args)}".rstrip() + (" at 200 %" if extra else ""))
+        done = subprocess.run([str(bin_dir / LIST_BENCH)] + args, env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True, check=True)
+        for line in done.stdout.splitlines():
+            label, med, low, p95, high, runs, over, target = line.split("\t")
+            rows.append({"label": label, "median": float(med), "min": float(low), "p95": float(p95),
+                         "max": float(high), "runs": int(runs), "over": int(over), "target": float(target)})
+    return rows
+
+
+def list_section(rows, bin_dir, alone=False):
+    headers = ["Work", "Median ms", "Min–max ms", "95th pct ms", "Runs", "Target"]
+    cells = []
+    for r in rows:
+        target = f"under {r['target']:g} ms" if r["target"] > 0 else "—"
+        cells.append([r["label"], f"{r['median']:.2f}", f"{r['min']:.2f}–{r['max']:.2f}", f"{r['p95']:.2f}",
+                      str(r["runs"]), target])
+    widths = [max(len(h), *(len(c[i]) for c in cells)) for i, h in enumerate(headers)]
+    right = {1, 2, 3, 4}
+
+    def line(row):
+        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
+                                 for i, (c, w) in enumerate(zip(row, widths))) + " |"
+
+    lines = [LIST_HEADING, "",
+             f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; "
+             f"load average {load_average()}; git {git_state()}",
+             f"- {LIST_BENCH}: in-process, offscreen platform, the main window's three columns and one "
+             "hidden value per row; the interface face chosen as at start-up.",
+             ] + ([f"- Run on its own (`python3 bench/bench.py --bin {rel(bin_dir)} --only list`); the "
+                   "tables above come from their own run."] if alone else []) + [
+             "",
+             line(headers),
+             "|" + "|".join(("-" * (w + 1) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths)) + "|"]
+    lines += [line(c) for c in cells]
+    lines += ["", "Notes:", "",
+              "- Model rows: median of 15 timed runs after one warm-up; each run starts from a fresh list or a "
+              "shuffled one (RndItem, not timed). The row as the file intake adds it sets the icon, the path "
+              "and three values.",
+              "- Repaint rows: the rows are scrolled down one page at a time (SetTopItem) from the top to the "
+              "end, and each page is painted at once with repaint(), so every figure is one whole paint of "
+              "the row area; the statistics are over all pages.",
+              "- Wall-clock times include any time the process waits for the processor; on a loaded machine the "
+              "slowest figures are that wait. The thread CPU time rows are the paint's own cost.",
+              "", "Targets:", ""]
+    for r in rows:
+        if r["target"] <= 0:
+            continue
+        if r["label"].startswith("Repaint"):
+            ok = r["over"] == 0
+            lines.append(f"- {'met' if ok else 'MISSED'} — {r['label']}: each repaint under {r['target']:g} ms "
+                         f"(median {r['median']:.2f} ms, 95th percentile {r['p95']:.2f} ms, slowest "
+                         f"{r['max']:.2f} ms; {r['over']} of {r['runs']} at or over)")
+        else:
+            ok = r["median"] < r["target"]
+            lines.append(f"- {'met' if ok else 'MISSED'} — {r['label']}: under {r['target']:g} ms "
+                         f"(median {r['median']:.2f} ms)")
+    return "\n".join(lines) + "\n"
+
+
+def replace_section(path, section):
+    """The file's list section replaced by section (or section appended when there is none)."""
+    text = Path(path).read_text() if Path(path).exists() else ""
+    start = text.find(LIST_HEADING)
+    if start < 0:
+        return text.rstrip("\n") + ("\n\n" if text else "") + section
+    end = text.find("\n## ", start + len(LIST_HEADING))
+    return text[:start] + section + (text[end + 1:] if end >= 0 else "")
+
+
+# ---------------------------------------------------------------------------------------------
 
 
 def main():
@@ -793,18 +877,29 @@ def main():
     parser.add_argument("--batch-runs", type=int, default=3, help="timed runs per batch command (default 3)")
     parser.add_argument("--quick", action="store_true",
                         help="one run, 60-second inputs and a batch a tenth as long: for checking the harness")
-    parser.add_argument("--only", default=",".join(GROUPS), help="comma-separated subset of " + ",".join(GROUPS))
+    parser.add_argument("--only", default=",".join(GROUPS + (LIST_GROUP,)),
+                        help="comma-separated subset of " + ",".join(GROUPS + (LIST_GROUP,)))
     parser.add_argument("--write", metavar="FILE", help="also write the report to FILE (e.g. bench/RESULTS.md)")
     args = parser.parse_args()
     args.only = {g.strip() for g in args.only.split(",") if g.strip()}
     if args.runs < 1 or args.batch_runs < 1:
         parser.error("--runs and --batch-runs must be positive")
-    if args.only - set(GROUPS):
-        parser.error("--only takes " + ",".join(GROUPS))
+    if args.only - set(GROUPS) - {LIST_GROUP}:
+        parser.error("--only takes " + ",".join(GROUPS + (LIST_GROUP,)))
     if args.quick and args.write:
         parser.error("--write is for full runs; quick figures are not for the record")
 
     bin_dir = Path(args.bin).resolve()
+    if LIST_GROUP in args.only and not os.access(bin_dir / LIST_BENCH, os.X_OK):
+        note(f"missing {bin_dir / LIST_BENCH} (build it first: make bench)")
+        return 2
+    if not args.only - {LIST_GROUP}:
+        section = list_section(list_rows(bin_dir), bin_dir, alone=True)
+        print(section, end="")
+        if args.write:
+            Path(args.write).write_text(replace_section(args.write, section))
+            note(f"written: the list section of {args.write}")
+        return 0
     cli, wavgen = str(bin_dir / TOLVANE), bin_dir / "tolvane-wavgen"
     for exe in (cli, wavgen):
         if not os.access(exe, os.X_OK):
@@ -840,6 +935,8 @@ def main():
     env_note = f"XDG_CONFIG_HOME={rel(CONFIG)} (an empty folder" + (
         f"; it ended up holding {leftovers})" if leftovers else ", still empty after the runs)")
     text = report(items, args, exes, cli, main_wav, seconds, started, load_start, env_note)
+    if LIST_GROUP in args.only:
+        text += "\n" + list_section(list_rows(bin_dir), bin_dir)
     print(text, end="")
     if args.write:
         Path(args.write).write_text(text)
