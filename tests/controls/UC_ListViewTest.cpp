@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -127,6 +128,74 @@ TEST(UC_ListView, PressesSelectWithShiftRangesAndCtrlToggles) {
     list->ClickDisabled(1);
     Click(rows, RowPoint(*list, 1));
     EXPECT_EQ(Selected(*list), (std::vector<int>{6}));
+}
+
+TEST(UC_ListView, ReleasesDragStartsGrabScrollingAndTheColumnMenuAreReported) {
+    auto list = ShownList(60);
+    QWidget* rows = list->PictureList();
+    QSignalSpy clicked(list.get(), &UC_ListView::Clicked);
+    QSignalSpy rightClicked(list.get(), &UC_ListView::RightClicked);
+    Click(rows, RowPoint(*list, 1), Qt::NoModifier, Qt::RightButton);
+    Click(rows, RowPoint(*list, 1));
+    EXPECT_EQ(rightClicked.count(), 1);
+    EXPECT_EQ(clicked.count(), 1);
+
+    // A drag starts 8 pixels from the press; the host that supplies no data drags nothing.
+    int starts = 0;
+    QObject::connect(list.get(), &UC_ListView::OLEStartDrag, [&](QMimeData*, std::int32_t&) { ++starts; });
+    const QPointF press = RowPoint(*list, 2);
+    Mouse(rows, QEvent::MouseButtonPress, press, Qt::LeftButton, Qt::LeftButton);
+    Mouse(rows, QEvent::MouseMove, press + QPointF(8, 0), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(starts, 0);
+    Mouse(rows, QEvent::MouseMove, press + QPointF(9, 0), Qt::NoButton, Qt::LeftButton);
+    Mouse(rows, QEvent::MouseButtonRelease, press + QPointF(9, 0), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(starts, 1);
+
+    list->UseScroll(1);
+    const QPointF grab = RowPoint(*list, 5);
+    const QPointF up = grab - QPointF(0, 3 * list->OneHeight() / kTwips + 1);
+    Mouse(rows, QEvent::MouseButtonPress, grab, Qt::LeftButton, Qt::LeftButton);
+    Mouse(rows, QEvent::MouseMove, up, Qt::NoButton, Qt::LeftButton);
+    Mouse(rows, QEvent::MouseButtonRelease, up, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(list->TopItem(), 3) << "dragging up by three rows scrolls three rows down";
+    EXPECT_EQ(starts, 1);
+
+    list->UseTabOrder(1);
+    QSignalSpy reordered(list.get(), &UC_ListView::TabReOrderd);
+    Click(list->PictureTab(), QPointF(10, 9), Qt::NoModifier, Qt::RightButton);
+    auto* menu = list->findChild<QMenu*>(QStringLiteral("MenuRCTabP"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "the column's own position";
+    menu->actions()[2]->trigger();
+    menu->close();
+    EXPECT_EQ(list->ColumnAt(2), 0);
+    EXPECT_EQ(list->TabLeft(0), list->TabWidth(1) + list->TabWidth(2));
+    EXPECT_EQ(reordered.count(), 1);
+}
+
+TEST(UC_ListView, RowsAreAsHighAsTheFontAsksAndKeepTheirTextInside) {
+    auto list = ShownList(4);
+    const Support::UiFontEntry& font = Support::UiFontAt(-1);
+    const double t = QFontMetrics(font.Font).height() * kTwips * font.HeightCorrection;
+    EXPECT_EQ(list->OneHeight(), std::lround(t * 1.4));
+    for (int i = 0; i < 4; ++i) {
+        list->Value(i, 0, i == 1 ? "漢字gyÅ|" : "");
+        list->IconType(i, -1);
+    }
+    list->ReDraw();
+    const QImage image = list->PictureList()->grab().toImage();
+    int top = image.height();
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < 200; ++x)
+            if (qGray(image.pixel(x, y)) < 160) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_GE(top, RowTop(*list, 1)) << "ink above the row";
+    EXPECT_LT(bottom, RowTop(*list, 2)) << "ink below the row";
+    EXPECT_GT(bottom - top, 8);
 }
 
 TEST(UC_ListView, HeaderClicksSortAndAlternateAndEdgesResizeToTheMinimum) {
