@@ -261,19 +261,20 @@ bool IsActiveLook(int pCell) noexcept {
     }
 }
 
-QImage Make(qreal pRatio) {
-    const int cellPx = std::max(kCellSize, int(std::ceil(kCellSize * pRatio)));
-    const qreal ratio = qreal(cellPx) / kCellSize;
-    QImage sheet(cellPx * kCellCount, cellPx * 2, QImage::Format_RGB32);
+QImage MakeSheet(int pCellSize, int pCellCount, qreal pRatio,
+                 const std::function<void(QPainter&, int)>& pDrawCell) {
+    const int cellPx = std::max(pCellSize, int(std::ceil(pCellSize * pRatio)));
+    const qreal ratio = qreal(cellPx) / pCellSize;
+    QImage sheet(cellPx * pCellCount, cellPx * 2, QImage::Format_RGB32);
     sheet.fill(Qt::black);
-    for (int i = 0; i < kCellCount; ++i) {
+    for (int i = 0; i < pCellCount; ++i) {
         QImage cell(cellPx, cellPx, QImage::Format_ARGB32_Premultiplied);
         cell.fill(Qt::transparent);
         {
             QPainter painter(&cell);
             painter.setRenderHint(QPainter::Antialiasing, true);
             painter.scale(ratio, ratio);
-            DrawSubject(painter, kCells[i]);
+            pDrawCell(painter, i);
         }
         // Premultiplied colour is the picture over black; what is not covered is the mask.
         for (int y = 0; y < cellPx; ++y) {
@@ -290,6 +291,11 @@ QImage Make(qreal pRatio) {
     }
     sheet.setDevicePixelRatio(ratio);
     return sheet;
+}
+
+QImage Make(qreal pRatio) {
+    return MakeSheet(kCellSize, kCellCount, pRatio,
+                     [](QPainter& pPainter, int pCell) { DrawSubject(pPainter, kCells[pCell]); });
 }
 
 void Tint(QImage& pSheet, const QColor& pFace) {
@@ -312,10 +318,10 @@ void Tint(QImage& pSheet, const QColor& pFace) {
     }
 }
 
-void Draw(QPainter& pPainter, const QPointF& pTopLeft, const QPixmap& pSheet, int pCell) {
-    if (pCell < 0 || pCell >= kCellCount || pSheet.isNull()) return;
+void Draw(QPainter& pPainter, const QPointF& pTopLeft, const QPixmap& pSheet, int pCell, int pCellSize) {
     const int cellPx = pSheet.height() / 2;
-    const QRectF target(pTopLeft, QSizeF(kCellSize, kCellSize));
+    if (pSheet.isNull() || cellPx <= 0 || pCell < 0 || pCell >= pSheet.width() / cellPx) return;
+    const QRectF target(pTopLeft, QSizeF(pCellSize, pCellSize));
     pPainter.save();
     pPainter.setCompositionMode(QPainter::CompositionMode_Multiply);
     pPainter.drawPixmap(target, pSheet, QRectF(pCell * cellPx, cellPx, cellPx, cellPx));

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QImage>
 
+#include <functional>
+
 class QPainter;
 class QPointF;
 class QPixmap;
@@ -24,11 +26,16 @@ inline constexpr int kCellCount = 26;
 
 // The sheet at pRatio device pixels per logical pixel (rounded up so that cells stay whole).
 [[nodiscard]] QImage Make(qreal pRatio);
+// Any sheet of pCellCount square cells of pCellSize logical pixels in the same layout: pDrawCell
+// paints cell i on a transparent surface scaled to logical pixels.
+[[nodiscard]] QImage MakeSheet(int pCellSize, int pCellCount, qreal pRatio,
+                               const std::function<void(QPainter&, int)>& pDrawCell);
 // Scales every non-black picture pixel of the grey cells by the face colour / 210 per channel.
 void Tint(QImage& pSheet, const QColor& pFace);
 
 // Puts cell pCell at pTopLeft: the mask darkens what lies beneath, the picture is then added, so
 // that black and white masks act as AND and XOR do and grey edges blend.
-void Draw(QPainter& pPainter, const QPointF& pTopLeft, const QPixmap& pSheet, int pCell);
+void Draw(QPainter& pPainter, const QPointF& pTopLeft, const QPixmap& pSheet, int pCell,
+          int pCellSize = kCellSize);
 
 } // namespace IconSheet

@@ -1,9 +1,9 @@
 #include "controls/ListIconSheet.h"
 
+#include "controls/IconSheet.h"
+
 #include <QPainter>
 #include <QPainterPath>
-
-#include <cmath>
 
 namespace ListIconSheet {
 
@@ -145,48 +145,8 @@ void DrawCell(QPainter& pPainter, int pIcon) {
 
 } // namespace
 
-QRect Cell(int pIcon, bool pMask) {
-    return {pIcon * kCellSize, pMask ? kCellSize : 0, kCellSize, kCellSize};
-}
-
 QImage Make(qreal pRatio) {
-    const int cell = std::max(1, int(std::lround(kCellSize * pRatio)));
-    QImage art(cell * kCells, cell, QImage::Format_ARGB32);
-    art.fill(Qt::transparent);
-    {
-        QPainter painter(&art);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        for (int icon = 0; icon < kCells; ++icon) {
-            painter.save();
-            painter.translate(icon * cell, 0);
-            painter.scale(double(cell) / kCellSize, double(cell) / kCellSize);
-            DrawCell(painter, icon);
-            painter.restore();
-        }
-    }
-    // Mostly covered pixels become opaque, softened toward white at the edges; the rest is
-    // transparent: black in the picture, white in the mask.
-    QImage sheet(art.width(), cell * 2, QImage::Format_RGB32);
-    for (int y = 0; y < cell; ++y) {
-        const QRgb* source = reinterpret_cast<const QRgb*>(art.constScanLine(y));
-        QRgb* picture = reinterpret_cast<QRgb*>(sheet.scanLine(y));
-        QRgb* mask = reinterpret_cast<QRgb*>(sheet.scanLine(y + cell));
-        for (int x = 0; x < art.width(); ++x) {
-            const int alpha = qAlpha(source[x]);
-            if (alpha >= 128) {
-                const auto blend = [alpha](int pChannel) {
-                    return (pChannel * alpha + 255 * (255 - alpha)) / 255;
-                };
-                picture[x] = qRgb(blend(qRed(source[x])), blend(qGreen(source[x])), blend(qBlue(source[x])));
-                mask[x] = qRgb(0, 0, 0);
-            } else {
-                picture[x] = qRgb(0, 0, 0);
-                mask[x] = qRgb(255, 255, 255);
-            }
-        }
-    }
-    sheet.setDevicePixelRatio(double(cell) / kCellSize);
-    return sheet;
+    return IconSheet::MakeSheet(kCellSize, kCells, pRatio, DrawCell);
 }
 
 } // namespace ListIconSheet

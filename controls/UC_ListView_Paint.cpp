@@ -1,6 +1,7 @@
 // The list's surfaces, layout, scroll bars and painting. Geometry is kept in twips; the surfaces
 // are placed and painted in pixels. Painting only ever happens in paint events: ReDraw and
 // ReDrawTab request one.
+#include "controls/IconSheet.h"
 #include "controls/ListIconSheet.h"
 #include "controls/Palette.h"
 #include "controls/Skin.h"
@@ -10,11 +11,9 @@
 #include "support/Twips.h"
 #include "support/UiFont.h"
 
-#include <QBitmap>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -505,26 +504,8 @@ double UC_ListView::BaselineOffset(const Support::UiFontEntry& pFont) {
 }
 
 void UC_ListView::DrawIcon(QPainter& pPainter, int pIcon, int pX, int pY) {
-    if (pIcon < 0 || pIcon >= kIconCount) return;
-    const qreal ratio = PictureIcons.devicePixelRatio();
-    const auto source = [&](bool pMask) {
-        const QRect cell = ListIconSheet::Cell(pIcon, pMask);
-        return QRectF(cell.x() * ratio, cell.y() * ratio, cell.width() * ratio, cell.height() * ratio);
-    };
-    const QRectF target(pX, pY, ListIconSheet::kCellSize, ListIconSheet::kCellSize);
-    const QPainter::CompositionMode before = pPainter.compositionMode();
-    if (pPainter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
-        pPainter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        pPainter.drawPixmap(target, PictureIcons, source(true));
-        pPainter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        pPainter.drawPixmap(target, PictureIcons, source(false));
-    } else {
-        // Without raster operations the mask becomes the picture's transparency.
-        QPixmap picture = PictureIcons.copy(source(false).toRect());
-        picture.setMask(QBitmap::fromImage(PictureIcons.copy(source(true).toRect()).toImage()));
-        pPainter.drawPixmap(target, picture, QRectF(picture.rect()));
-    }
-    pPainter.setCompositionMode(before);
+    if (pIcon >= 0 && pIcon < kIconCount)
+        IconSheet::Draw(pPainter, QPointF(pX, pY), PictureIcons, pIcon, ListIconSheet::kCellSize);
 }
 
 void UC_ListView::PaintFrame(QPainter& pPainter) {
