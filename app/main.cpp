@@ -1,0 +1,25 @@
+// tolvane: the window.
+#include "app/FrmMain.h"
+#include "app/SingleInstance.h"
+#include "support/FileUtil.h"
+#include "support/Twips.h"
+#include "support/UiFont.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    // Paths on the command line are taken against the folder the program was started in.
+    Support::SetCommandLine(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tolvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tolvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
+    Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
+    SingleInstance instance;
+    if (!instance.TryLock()) return 0;
+    FrmMain form;
+    form.CloseOnSignals();
+    form.Load();
+    return QApplication::exec();
+}
