@@ -1,4 +1,4 @@
-# Tolvane: make run (install, build, convert the demo inputs), make test, make bench, make fuzz.
+# Tolvane: make run (install, build, convert the demo inputs), make test, make install, make bench, make fuzz.
 BUILD_DIR   ?= build
 BENCH_DIR   ?= build-release
 SAN_DIR     ?= build-asan
@@ -10,7 +10,7 @@ FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= waveinfo mpeg convwave ini
 
-.PHONY: all deps build test sanitize-test run bench fuzz clean
+.PHONY: all deps build test sanitize-test run install bench fuzz clean
 
 all: build
 
@@ -39,6 +39,13 @@ sanitize-test: deps
 
 run: build
 	@./scripts/run-demo.sh $(BUILD_DIR)/bin
+
+# A per-user install: the program folder stays writable (the command file and the log live there).
+PREFIX ?= $(HOME)/.local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX) >/dev/null
+	@-update-desktop-database -q $(PREFIX)/share/applications 2>/dev/null
+	@echo "installed: $(PREFIX)/bin/tolvane, $(PREFIX)/lib/tolvane/, $(PREFIX)/share/applications/tolvane.desktop"
 
 # Only the report goes to stdout. BENCH_ARGS goes to bench/bench.py: e.g. --quick, or --write bench/RESULTS.md.
 bench: deps
