@@ -16,7 +16,8 @@ fi
 ROOT="$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)"
 WAVGEN="$BIN/tolvane-wavgen"
 CLI="$BIN/tolvane-cli"
-for tool in "$WAVGEN" "$CLI"; do
+WINDOW="$BIN/tolvane"
+for tool in "$WAVGEN" "$CLI" "$WINDOW"; do
     if [ ! -x "$tool" ]; then
         echo "run-demo: missing $tool (build first: make build)" >&2
         exit 1
@@ -85,9 +86,32 @@ convert() {
 convert wav --rate 22050 --mode Stereo16bit --wav
 convert mp3 --rate 44100 --mode Stereo16bit --mp3 128
 
+# The window itself, on the same inputs: listed, converted at once, closed when done. It runs as a
+# throw-away user, so it neither reads nor changes your settings, and its plugin is registered
+# there beforehand, so no first-start box waits for a click.
+window_home="$(mktemp -d)"
+trap 'rm -rf -- "$window_home"' EXIT
+mkdir -p "$window_home/config/hesterby" "$window_home/data/gstreamer-1.0/plugins" "$window_home/run" demo/out-window
+chmod 700 "$window_home/run"
+cp -- "$BIN/libgstwavdest.so" "$window_home/data/gstreamer-1.0/plugins/"
+printf '[Software\\hesterby\\tolvane]\nSoundPath=%s/\nTargetFreq=48000\nTargetMode=3\nDecodeOnly=0\nUseDither=1\nEncmp3=0\n' \
+    "$ROOT/demo/out-window" >"$window_home/config/hesterby/tolvane.conf"
+run_window() {
+    env HOME="$window_home" XDG_CONFIG_HOME="$window_home/config" XDG_DATA_HOME="$window_home/data" \
+        XDG_RUNTIME_DIR="$window_home/run" XDG_CACHE_HOME="$window_home/cache" timeout 300 "$@" "$WINDOW" demo/in/*
+}
+echo
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "run-demo: tolvane demo/in/* (on your display; it closes itself when the list is done)"
+    run_window
+else
+    echo "run-demo: tolvane demo/in/* (no display: under Xvfb; it closes itself when the list is done)"
+    run_window xvfb-run -a -s "-screen 0 1280x1024x24"
+fi
+
 echo
 echo "run-demo: done"
-for dir in demo/in demo/out-wav demo/out-mp3; do
+for dir in demo/in demo/out-wav demo/out-mp3 demo/out-window; do
     echo "$ROOT/$dir:"
     if [ -d "$dir" ] && [ -n "$(ls -A "$dir")" ]; then
         find "$dir" -maxdepth 1 -type f -printf '  %10s  %f\n' | sort -k2
