@@ -495,12 +495,14 @@ void UC_ListView::EnsureArtwork() {
         PictureIcons = QPixmap::fromImage(ListIconSheet::Make(ratio));
 }
 
-// From the top of the em box to the baseline: the font's line box is centred on the em box, so
-// faces with a tall line box still sit in the middle of the row.
+// From the top of the em box to the baseline: the ink of a tall ideograph and of Latin descenders
+// is centred on the em box. The face's line box would not do: Japanese faces reserve much more
+// room above the glyphs than below, and text placed by it sits low enough to reach the next row.
 double UC_ListView::BaselineOffset(const Support::UiFontEntry& pFont) {
     const QFontMetricsF metrics(pFont.Font);
+    const QRectF ink = metrics.tightBoundingRect(QStringLiteral("漢Åg"));
     const double em = metrics.height() * double(pFont.HeightCorrection);
-    return (em + metrics.ascent() - metrics.descent()) / 2;
+    return em / 2 - (ink.top() + ink.bottom()) / 2;
 }
 
 void UC_ListView::DrawIcon(QPainter& pPainter, int pIcon, int pX, int pY) {

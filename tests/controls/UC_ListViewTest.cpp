@@ -27,7 +27,8 @@ constexpr double kTwips = 15;
 std::unique_ptr<UC_ListView> ShownList(int pItems, int pHeight = 300, int pWidth = 540) {
     TestApp::Instance();
     Support::TwipsPerPixel(float(kTwips));
-    if (Support::UiFontName().empty()) Support::ChooseUiFont();
+    // The face the window would choose, whatever an earlier test left behind.
+    Support::ChooseUiFont();
     auto list = std::make_unique<UC_ListView>();
     list->NumData(3);
     list->NumAux(1);
@@ -176,11 +177,11 @@ TEST(UC_ListView, ReleasesDragStartsGrabScrollingAndTheColumnMenuAreReported) {
 
 TEST(UC_ListView, RowsAreAsHighAsTheFontAsksAndKeepTheirTextInside) {
     auto list = ShownList(4);
-    const Support::UiFontEntry& font = Support::UiFontAt(-1);
-    const double t = QFontMetrics(font.Font).height() * kTwips * font.HeightCorrection;
+    const double t = QFontMetrics(list->PictureList()->font()).height() * kTwips /
+                     Support::FaceHeightFactor(Support::UiFontName());
     EXPECT_EQ(list->OneHeight(), std::lround(t * 1.4));
     for (int i = 0; i < 4; ++i) {
-        list->Value(i, 0, i == 1 ? "漢字gyÅ|" : "");
+        list->Value(i, 0, i == 1 ? "漢字アgyÅp(j)" : "");
         list->IconType(i, -1);
     }
     list->ReDraw();
@@ -193,7 +194,8 @@ TEST(UC_ListView, RowsAreAsHighAsTheFontAsksAndKeepTheirTextInside) {
                 top = std::min(top, y);
                 bottom = std::max(bottom, y);
             }
-    EXPECT_GE(top, RowTop(*list, 1)) << "ink above the row";
+    // Clear of the row's top line, where the stripe, the band and HLine leave or draw a line.
+    EXPECT_GT(top, RowTop(*list, 1)) << "ink above the row";
     EXPECT_LT(bottom, RowTop(*list, 2)) << "ink below the row";
     EXPECT_GT(bottom - top, 8);
 }
@@ -371,7 +373,7 @@ TEST(UC_ListView, PaintsStripesBandsIconsAndCutCaptions) {
     list->TabName(0, caption.toStdString());
     list->TabWidth(0, 1500);
     list->ReDrawTab(-1);
-    const QFontMetrics metrics(Support::UiFontAt(-1).Font);
+    const QFontMetrics metrics(list->PictureTab()->font());
     int whole = 1;
     while (metrics.horizontalAdvance(caption.left(whole + 1)) <= 100 - 6)
         ++whole;
