@@ -2,6 +2,7 @@
 // the offscreen platform. Prints one tab-separated row per measurement: label, median ms, min ms,
 // 95th percentile ms, max ms, runs, runs at or over the target, target ms (0: none) (bench/bench.py turns
 // them into a table).
+#include "bench/BenchReport.h"
 #include "controls/UC_ListView.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
@@ -25,11 +26,9 @@ namespace {
 constexpr int kRows = 10000;
 constexpr int kRepetitions = 15;
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::duration pDuration) {
-    return std::chrono::duration<double, std::milli>(pDuration).count();
-}
+using BenchReport::Clock;
+using BenchReport::Milliseconds;
+using BenchReport::Report;
 
 double ThreadCpuMilliseconds() {
     timespec now{};
@@ -37,31 +36,9 @@ double ThreadCpuMilliseconds() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-void Report(const char* pLabel, std::vector<double> pTimes, double pTarget) {
-    std::sort(pTimes.begin(), pTimes.end());
-    const double median = pTimes.size() % 2 == 1
-                              ? pTimes[pTimes.size() / 2]
-                              : (pTimes[pTimes.size() / 2 - 1] + pTimes[pTimes.size() / 2]) / 2;
-    const double p95 = pTimes[std::min(pTimes.size() - 1, pTimes.size() * 95 / 100)];
-    const auto over =
-        std::count_if(pTimes.begin(), pTimes.end(), [&](double pTime) { return pTime >= pTarget; });
-    std::printf("%s\t%.3f\t%.3f\t%.3f\t%.3f\t%zu\t%td\t%g\n", pLabel, median, pTimes.front(), p95,
-                pTimes.back(), pTimes.size(), pTarget > 0 ? over : std::ptrdiff_t(0), pTarget);
-    std::fflush(stdout);
-}
-
-// pSetUp runs untimed before each timed pWork.
 void Time(const char* pLabel, double pTarget, const std::function<void()>& pSetUp,
           const std::function<void()>& pWork) {
-    std::vector<double> times;
-    for (int i = 0; i < kRepetitions + 1; ++i) {
-        pSetUp();
-        const Clock::time_point start = Clock::now();
-        pWork();
-        const double elapsed = Milliseconds(Clock::now() - start);
-        if (i > 0) times.push_back(elapsed); // the first run warms caches up
-    }
-    Report(pLabel, times, pTarget);
+    BenchReport::Time(pLabel, pTarget, kRepetitions, pSetUp, pWork);
 }
 
 std::unique_ptr<UC_ListView> FileList() {

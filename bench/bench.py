@@ -3,11 +3,12 @@
 
 Usage (from the repository root, after a Release build; `make bench` builds and runs it):
     python3 bench/bench.py --bin build-release/bin [--runs 5] [--batch-runs 3] [--quick]
-                           [--only pcm,decode,encode,info,batch,list] [--write bench/RESULTS.md]
+                           [--only pcm,decode,encode,info,batch,list,window] [--write bench/RESULTS.md]
 
 Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, and
-(group "list") the list view's model operations and repaints, timed in-process by tolvane-bench-list.
-With --only list, --write replaces only the list section of the file.
+(groups "list" and "window") the list view's model operations and repaints and the main window's
+start, intake and memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With
+--only naming just those groups, --write replaces only their sections of the file.
 Inputs are generated into bench/work/in (kept between runs); everything else also stays in
 bench/work. The report goes to standard output (and to --write), progress to standard error.
 The exit status is 0 even when a target is missed (look for MISSED); 1 when tolvane-cli fails.
@@ -39,9 +40,46 @@ GNU_TIME = "/usr/bin/time"
 
 TOLVANE = "tolvane-cli"
 GROUPS = ("pcm", "decode", "encode", "info", "batch")
-LIST_GROUP = "list"
-LIST_BENCH = "tolvane-bench-list"
-LIST_HEADING = "## List view control"
+
+
+@dataclass
+class InProcess:
+    """A benchmark program of the project's own that times itself and prints rows."""
+    exe: str
+    heading: str
+    # (extra environment, arguments, what the run is) per run of the program
+    runs: list
+    about: str
+    notes: list
+
+
+IN_PROCESS = {
+    "list": InProcess(
+        "tolvane-bench-list", "## List view control",
+        [({}, [], ""), ({"QT_SCALE_FACTOR": "2"}, ["--scroll"], " at 200 %")],
+        "in-process, offscreen platform, the main window's three columns and one hidden value per row; "
+        "the interface face chosen as at start-up.",
+        ["Model rows: median of 15 timed runs after one warm-up; each run starts from a fresh list or a "
+         "shuffled one (RndItem, not timed). The row as the file intake adds it sets the icon, the path "
+         "and three values.",
+         "Repaint rows: the rows are scrolled down one page at a time (SetTopItem) from the top to the "
+         "end, and each page is painted at once with repaint(), so every figure is one whole paint of "
+         "the row area; the statistics are over all pages.",
+         "Wall-clock times include any time the process waits for the processor; on a loaded machine the "
+         "slowest figures are that wait. The thread CPU time rows are the paint's own cost."]),
+    "window": InProcess(
+        "tolvane-bench-window", "## Main window",
+        [({}, [], "")],
+        "the window as main() makes it, offscreen platform, a throw-away settings store.",
+        ["Start to a shown window: the program starts itself 16 times and the first start is not counted; "
+         "each run measures from the parent's clock reading just before the start (so loading the program "
+         "and its libraries counts) to the end of the window's first paint after start-up.",
+         "Dropped files: 500 WAV and 500 MP3 files of half a second with Japanese and Latin names, listed "
+         "as a drop lists them (name, length and format read from each file, one repaint at the end); "
+         "median of 5 runs after one warm-up, each on an emptied list.",
+         "Memory: the resident set of the process after start-up and one idle second, before any file "
+         "is listed."]),
+}
 
 MAIN_RATE, MAIN_BITS, MAIN_CHANNELS = 44100, 16, 2
 BATCH_FILES_PER_KIND = 10
@@ -792,13 +830,13 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
 # The list view control: in-process timings printed by tolvane-bench-list.
 
 
-def list_rows(bin_dir):
-    """Runs the list benchmark at 100 % and its repaint part again at 200 %; one dict per row."""
+def inprocess_rows(bench, bin_dir):
+    """Runs one of the project's benchmark programs; one dict per row it prints."""
     rows = []
-    for extra, args in (({}, []), ({"QT_SCALE_FACTOR": "2"}, ["--scroll"])):
+    for extra, args, what in bench.runs:
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen", **extra)
-        note(f"list: {LIST_BENCH} {' '.join(args)}".rstrip() + (" at 200 %" if extra else ""))
-        done = subprocess.run([str(bin_dir / LIST_BENCH)] + args, env=env, stdout=subprocess.PIPE,
+        note(f"{bench.exe} {' '.join(args)}".rstrip() + what)
+        done = subprocess.run([str(bin_dir / bench.exe)] + args, env=env, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL, text=True, check=True)
         for line in done.stdout.splitlines():
             label, med, low, p95, high, runs, over, target = line.split("\t")
@@ -807,11 +845,12 @@ def list_rows(bin_dir):
     return rows
 
 
-def list_section(rows, bin_dir, alone=False):
-    headers = ["Work", "Median ms", "Min–max ms", "95th pct ms", "Runs", "Target"]
+def inprocess_section(group, rows, bin_dir, alone=False):
+    bench = IN_PROCESS[group]
+    headers = ["Work", "Median", "Min–max", "95th pct", "Runs", "Target"]
     cells = []
     for r in rows:
-        target = f"under {r['target']:g} ms" if r["target"] > 0 else "—"
+        target = f"under {r['target']:g}" if r["target"] > 0 else "—"
         cells.append([r["label"], f"{r['median']:.2f}", f"{r['min']:.2f}–{r['max']:.2f}", f"{r['p95']:.2f}",
                       str(r["runs"]), target])
     widths = [max(len(h), *(len(c[i]) for c in cells)) for i, h in enumerate(headers)]
@@ -821,27 +860,17 @@ def list_section(rows, bin_dir, alone=False):
         return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
                                  for i, (c, w) in enumerate(zip(row, widths))) + " |"
 
-    lines = [LIST_HEADING, "",
+    lines = [bench.heading, "",
              f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; "
              f"load average {load_average()}; git {git_state()}",
-             f"- {LIST_BENCH}: in-process, offscreen platform, the main window's three columns and one "
-             "hidden value per row; the interface face chosen as at start-up.",
-             ] + ([f"- Run on its own (`python3 bench/bench.py --bin {rel(bin_dir)} --only list`); the "
+             f"- {bench.exe}: {bench.about} Units are in each row's label (ms unless it says otherwise).",
+             ] + ([f"- Run on its own (`python3 bench/bench.py --bin {rel(bin_dir)} --only {group}`); the "
                    "tables above come from their own run."] if alone else []) + [
              "",
              line(headers),
              "|" + "|".join(("-" * (w + 1) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths)) + "|"]
     lines += [line(c) for c in cells]
-    lines += ["", "Notes:", "",
-              "- Model rows: median of 15 timed runs after one warm-up; each run starts from a fresh list or a "
-              "shuffled one (RndItem, not timed). The row as the file intake adds it sets the icon, the path "
-              "and three values.",
-              "- Repaint rows: the rows are scrolled down one page at a time (SetTopItem) from the top to the "
-              "end, and each page is painted at once with repaint(), so every figure is one whole paint of "
-              "the row area; the statistics are over all pages.",
-              "- Wall-clock times include any time the process waits for the processor; on a loaded machine the "
-              "slowest figures are that wait. The thread CPU time rows are the paint's own cost.",
-              "", "Targets:", ""]
+    lines += ["", "Notes:", ""] + [f"- {n}" for n in bench.notes] + ["", "Targets:", ""]
     for r in rows:
         if r["target"] <= 0:
             continue
@@ -852,18 +881,18 @@ def list_section(rows, bin_dir, alone=False):
                          f"{r['max']:.2f} ms; {r['over']} of {r['runs']} at or over)")
         else:
             ok = r["median"] < r["target"]
-            lines.append(f"- {'met' if ok else 'MISSED'} — {r['label']}: under {r['target']:g} ms "
-                         f"(median {r['median']:.2f} ms)")
+            lines.append(f"- {'met' if ok else 'MISSED'} — {r['label']}: under {r['target']:g} "
+                         f"(median {r['median']:.2f})")
     return "\n".join(lines) + "\n"
 
 
-def replace_section(path, section):
-    """The file's list section replaced by section (or section appended when there is none)."""
+def replace_section(path, heading, section):
+    """The file's section under heading replaced by section (or section appended when there is none)."""
     text = Path(path).read_text() if Path(path).exists() else ""
-    start = text.find(LIST_HEADING)
+    start = text.find(heading)
     if start < 0:
         return text.rstrip("\n") + ("\n\n" if text else "") + section
-    end = text.find("\n## ", start + len(LIST_HEADING))
+    end = text.find("\n## ", start + len(heading))
     return text[:start] + section + (text[end + 1:] if end >= 0 else "")
 
 
@@ -877,28 +906,33 @@ def main():
     parser.add_argument("--batch-runs", type=int, default=3, help="timed runs per batch command (default 3)")
     parser.add_argument("--quick", action="store_true",
                         help="one run, 60-second inputs and a batch a tenth as long: for checking the harness")
-    parser.add_argument("--only", default=",".join(GROUPS + (LIST_GROUP,)),
-                        help="comma-separated subset of " + ",".join(GROUPS + (LIST_GROUP,)))
+    parser.add_argument("--only", default=",".join(GROUPS + tuple(IN_PROCESS)),
+                        help="comma-separated subset of " + ",".join(GROUPS + tuple(IN_PROCESS)))
     parser.add_argument("--write", metavar="FILE", help="also write the report to FILE (e.g. bench/RESULTS.md)")
     args = parser.parse_args()
     args.only = {g.strip() for g in args.only.split(",") if g.strip()}
     if args.runs < 1 or args.batch_runs < 1:
         parser.error("--runs and --batch-runs must be positive")
-    if args.only - set(GROUPS) - {LIST_GROUP}:
-        parser.error("--only takes " + ",".join(GROUPS + (LIST_GROUP,)))
+    if args.only - set(GROUPS) - set(IN_PROCESS):
+        parser.error("--only takes " + ",".join(GROUPS + tuple(IN_PROCESS)))
     if args.quick and args.write:
         parser.error("--write is for full runs; quick figures are not for the record")
 
     bin_dir = Path(args.bin).resolve()
-    if LIST_GROUP in args.only and not os.access(bin_dir / LIST_BENCH, os.X_OK):
-        note(f"missing {bin_dir / LIST_BENCH} (build it first: make bench)")
-        return 2
-    if not args.only - {LIST_GROUP}:
-        section = list_section(list_rows(bin_dir), bin_dir, alone=True)
-        print(section, end="")
-        if args.write:
-            Path(args.write).write_text(replace_section(args.write, section))
-            note(f"written: the list section of {args.write}")
+    in_process = [g for g in IN_PROCESS if g in args.only]
+    for group in in_process:
+        if not os.access(bin_dir / IN_PROCESS[group].exe, os.X_OK):
+            note(f"missing {bin_dir / IN_PROCESS[group].exe} (build it first: make bench)")
+            return 2
+    if not args.only - set(IN_PROCESS):
+        text = ""
+        for group in in_process:
+            section = inprocess_section(group, inprocess_rows(IN_PROCESS[group], bin_dir), bin_dir, alone=True)
+            text += ("\n" if text else "") + section
+            if args.write:
+                Path(args.write).write_text(replace_section(args.write, IN_PROCESS[group].heading, section))
+                note(f"written: the {group} section of {args.write}")
+        print(text, end="")
         return 0
     cli, wavgen = str(bin_dir / TOLVANE), bin_dir / "tolvane-wavgen"
     for exe in (cli, wavgen):
@@ -935,8 +969,8 @@ def main():
     env_note = f"XDG_CONFIG_HOME={rel(CONFIG)} (an empty folder" + (
         f"; it ended up holding {leftovers})" if leftovers else ", still empty after the runs)")
     text = report(items, args, exes, cli, main_wav, seconds, started, load_start, env_note)
-    if LIST_GROUP in args.only:
-        text += "\n" + list_section(list_rows(bin_dir), bin_dir)
+    for group in in_process:
+        text += "\n" + inprocess_section(group, inprocess_rows(IN_PROCESS[group], bin_dir), bin_dir)
     print(text, end="")
     if args.write:
         Path(args.write).write_text(text)

@@ -1,0 +1,170 @@
+// tolvane-bench-window: the window as a user meets it, in process on the offscreen platform.
+// Prints tab-separated rows as tolvane-bench-list does: label, median, min, 95th percentile, max,
+// runs, runs at or over the target, target (units in the label).
+//   start to a shown window: this program started again for every run (--startup-once prints the
+//   milliseconds from the parent's clock reading before the start to the first paint);
+//   1,000 dropped WAV and MP3 files listed, as a drop lists them;
+//   resident memory of the idle window after start-up.
+#include "app/FrmMain.h"
+#include "app/SingleInstance.h"
+#include "bench/BenchReport.h"
+#include "engine/C_mp3acm.h"
+#include "support/FileUtil.h"
+#include "support/Twips.h"
+#include "support/UiFont.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using BenchReport::Clock;
+
+constexpr int kStartRuns = 15;
+constexpr int kDropRuns = 5;
+constexpr int kDropFiles = 1000;
+
+double MonotonicMs() {
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+// A PCM WAV of pFrames 16-bit stereo frames at 44.1 kHz.
+void WriteWav(const std::string& pPath, std::uint32_t pFrames) {
+    const std::uint32_t data = pFrames * 4;
+    std::ofstream out(pPath, std::ios::binary);
+    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + data);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    out.write("data", 4);
+    u32(data);
+    for (std::uint32_t i = 0; i < pFrames; ++i) {
+        const auto s = std::int16_t(8000 * std::sin(double(i) * 0.0627));
+        u16(std::uint16_t(s));
+        u16(std::uint16_t(s));
+    }
+}
+
+// Half WAV and half MP3 files of half a second, with names as a user's folder has them.
+std::vector<std::string> MakeDropFiles(const QString& pFolder) {
+    const std::string folder = pFolder.toStdString() + "/";
+    const std::string wav = folder + "seed.wav";
+    WriteWav(wav, 22050);
+    C_mp3acm encoder;
+    (void)encoder.Init();
+    const std::string mp3 = folder + "seed.mp3";
+    (void)encoder.EncFromWavfile(wav, mp3, 128);
+    std::vector<std::string> files;
+    for (int i = 0; i < kDropFiles; ++i) {
+        const bool isMp3 = i % 2 == 1;
+        const std::string name =
+            folder + (i % 3 == 0 ? "録音 " : "take ") + std::to_string(i) + (isMp3 ? ".mp3" : ".wav");
+        std::filesystem::copy_file(isMp3 ? mp3 : wav, name);
+        files.push_back(name);
+    }
+    return files;
+}
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// What main() does, up to the first paint of the window; prints the time since pParentClock.
+int StartOnce(int pArgc, char** pArgv, double pParentClock) {
+    QApplication app(pArgc, pArgv);
+    Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
+    SingleInstance instance(QDir::tempPath());
+    if (!instance.TryLock()) return 1;
+    FrmMain form;
+    form.Load();
+    form.repaint();
+    std::printf("%.3f\n", MonotonicMs() - pParentClock);
+    return 0;
+}
+
+void StartRows(const char* pSelf) {
+    std::vector<double> times;
+    for (int i = 0; i < kStartRuns + 1; ++i) {
+        const std::string clock = std::to_string(MonotonicMs());
+        const std::string out =
+            QDir::temp().filePath(QStringLiteral("tolvane-bench-start.txt")).toStdString();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const char* argv[] = {pSelf, "--startup-once", clock.c_str(), nullptr};
+        pid_t child = 0;
+        if (posix_spawn(&child, pSelf, &actions, nullptr, const_cast<char**>(argv), environ) != 0) return;
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        std::ifstream result(out);
+        double ms = 0;
+        if (!(result >> ms)) continue;
+        if (i > 0) times.push_back(ms); // the first start fills the disk cache
+    }
+    if (!times.empty()) BenchReport::Report("Start to a shown window, ms", times, 500);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (argc > 2 && std::strcmp(argv[1], "--startup-once") == 0)
+        return StartOnce(argc, argv, std::atof(argv[2]));
+    // The window's settings store and plugin folder: a throw-away home, for the restarts too.
+    QTemporaryDir home;
+    ::setenv("XDG_CONFIG_HOME", qPrintable(home.path()), 1);
+    ::setenv("XDG_DATA_HOME", qPrintable(home.path()), 1);
+    StartRows(argv[0]);
+
+    QApplication app(argc, argv);
+    Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
+    FrmMain form;
+    form.Load();
+    const Clock::time_point idleFrom = Clock::now();
+    while (Clock::now() - idleFrom < std::chrono::seconds(1))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    BenchReport::Report("Resident memory of the idle window after start-up, MiB",
+                        {double(ResidentKiB()) / 1024.0}, 80);
+
+    QTemporaryDir folder;
+    const std::vector<std::string> files = MakeDropFiles(folder.path());
+    std::vector<double> times;
+    for (int i = 0; i < kDropRuns + 1; ++i) {
+        form.LV.DeleteAll();
+        form.LV.Refresh();
+        const Clock::time_point start = Clock::now();
+        form.AddFiles(files, form.LV.ItemCount());
+        if (i > 0) times.push_back(BenchReport::Milliseconds(Clock::now() - start));
+    }
+    BenchReport::Report("1,000 dropped WAV and MP3 files listed, ms", times, 2000);
+    return 0;
+}
