@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>

@@ -4,7 +4,6 @@
 #include "support/FileUtil.h"
 #include "support/IniFile.h"
 
-#include <QString>
 
 #include <charconv>
 #include <cstdlib>

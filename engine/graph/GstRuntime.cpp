@@ -714,10 +714,11 @@ bool GstPin::Connect(Pin& pInput) {
     }
     if (input.Owner().WantsRaw() && !c_Owner.ProducesRaw()) {
         // The two sides do not fit: a decoder goes in between, as an intelligent connect would.
-        // Straight from a file it is fed through a queue: pushed to, the WAV parser also reads
-        // MPEG audio inside RIFF, which it cannot do when it pulls.
+        // Straight from a file it is fed through a queue2: pushed to, the WAV parser also reads
+        // MPEG audio inside RIFF, which it cannot do when it pulls (a plain queue can deadlock on
+        // the source's allocation query).
         std::vector<GstElement*> inserted;
-        if (fromFile) inserted.push_back(Make("queue"));
+        if (fromFile) inserted.push_back(Make("queue2"));
         inserted.push_back(Make("decodebin"));
         for (GstElement* e : inserted)
             if (e != nullptr) gst_bin_add(GST_BIN(pipeline), e);
