@@ -13,11 +13,6 @@ struct UnrefObject {
         if (p != nullptr) gst_object_unref(p);
     }
 };
-struct UnrefGObject {
-    void operator()(gpointer p) const noexcept {
-        if (p != nullptr) g_object_unref(p);
-    }
-};
 struct UnrefCaps {
     void operator()(GstCaps* p) const noexcept {
         if (p != nullptr) gst_caps_unref(p);
@@ -26,11 +21,6 @@ struct UnrefCaps {
 struct UnrefMessage {
     void operator()(GstMessage* p) const noexcept {
         if (p != nullptr) gst_message_unref(p);
-    }
-};
-struct UnrefQuery {
-    void operator()(GstQuery* p) const noexcept {
-        if (p != nullptr) gst_query_unref(p);
     }
 };
 struct FreeError {
@@ -50,7 +40,6 @@ struct StopAndUnref {
     }
 };
 
-using ElementPtr = std::unique_ptr<GstElement, UnrefObject>;
 using PipelinePtr = std::unique_ptr<GstElement, StopAndUnref>;
 using BusPtr = std::unique_ptr<GstBus, UnrefObject>;
 using PadPtr = std::unique_ptr<GstPad, UnrefObject>;
@@ -59,7 +48,6 @@ using PluginPtr = std::unique_ptr<GstPlugin, UnrefObject>;
 using MonitorPtr = std::unique_ptr<GstDeviceMonitor, UnrefObject>;
 using CapsPtr = std::unique_ptr<GstCaps, UnrefCaps>;
 using MessagePtr = std::unique_ptr<GstMessage, UnrefMessage>;
-using QueryPtr = std::unique_ptr<GstQuery, UnrefQuery>;
 using ErrorPtr = std::unique_ptr<GError, FreeError>;
 using TextPtr = std::unique_ptr<gchar, FreeText>;
 

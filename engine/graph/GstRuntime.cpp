@@ -192,50 +192,57 @@ void WatchFlow(GstPad* pPad, std::atomic<std::uint64_t>& pCounter) {
 
 // The length a parser finds when it reads pPath to its end: for streams that carry no length
 // (raw AAC), whose estimate from the first frames alone is too rough. Negative when unknown.
+// What a parse-only pass over a file has seen: the end of its last timed buffer.
+struct ParseScan {
+    std::atomic<std::uint64_t> Flow{0};
+    std::mutex Lock;
+    gint64 End = -1;
+    GstBin* Bin = nullptr;
+
+    static GstPadProbeReturn Buffer(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
+        auto* self = static_cast<ParseScan*>(pSelf);
+        self->Flow.fetch_add(1);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
+        if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+            const gint64 end = gint64(GST_BUFFER_PTS(buffer)) +
+                               (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
+            std::lock_guard lock(self->Lock);
+            self->End = std::max(self->End, end);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    static void Added(GstElement*, GstPad* pPad, gpointer pSelf) {
+        auto* self = static_cast<ParseScan*>(pSelf);
+        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+        if (sink == nullptr) return;
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        gst_bin_add(self->Bin, sink);
+        gst_element_sync_state_with_parent(sink);
+        const PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+        gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, Buffer, self, nullptr);
+        gst_pad_link(pPad, sinkPad.get());
+    }
+};
+
+// The length a parser finds when it reads pPath to its end: for streams that carry no length
+// (raw AAC), whose estimate from the first frames alone is too rough. Negative when unknown.
 gint64 ParsedLength(const std::string& pPath) {
-    ElementPtr source(gst_element_factory_make("filesrc", nullptr));
-    ElementPtr parser(gst_element_factory_make("parsebin", nullptr));
-    if (!source || !parser) return -1;
+    // Declared first, so that the pipeline and its threads are gone before it is.
+    ParseScan scan;
     PipelinePtr pipeline = OwnPipeline(gst_pipeline_new(nullptr));
-    g_object_set(source.get(), "location", pPath.c_str(), nullptr);
-    gst_bin_add_many(GST_BIN(pipeline.get()), GST_ELEMENT(gst_object_ref(source.get())),
-                     GST_ELEMENT(gst_object_ref(parser.get())), nullptr);
-    if (!gst_element_link(source.get(), parser.get())) return -1;
-    struct Scan {
-        std::atomic<std::uint64_t> Flow{0};
-        std::mutex Lock;
-        gint64 End = -1;
-        GstBin* Bin = nullptr;
-        static GstPadProbeReturn Buffer(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
-            auto* self = static_cast<Scan*>(pSelf);
-            self->Flow.fetch_add(1);
-            GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
-            if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
-                const gint64 end = gint64(GST_BUFFER_PTS(buffer)) +
-                                   (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
-                std::lock_guard lock(self->Lock);
-                self->End = std::max(self->End, end);
-            }
-            return GST_PAD_PROBE_OK;
-        }
-        static void Added(GstElement*, GstPad* pPad, gpointer pSelf) {
-            auto* self = static_cast<Scan*>(pSelf);
-            GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-            if (sink == nullptr) return;
-            g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-            gst_bin_add(self->Bin, sink);
-            gst_element_sync_state_with_parent(sink);
-            const PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
-            gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, Buffer, self, nullptr);
-            gst_pad_link(pPad, sinkPad.get());
-        }
-    } scan;
+    GstElement* source = gst_element_factory_make("filesrc", nullptr);
+    GstElement* parser = gst_element_factory_make("parsebin", nullptr);
+    for (GstElement* e : {source, parser})
+        if (e != nullptr) gst_bin_add(GST_BIN(pipeline.get()), e);
+    if (source == nullptr || parser == nullptr || !gst_element_link(source, parser)) return -1;
+    g_object_set(source, "location", pPath.c_str(), nullptr);
     scan.Bin = GST_BIN(pipeline.get());
-    const PadPtr read(gst_element_get_static_pad(source.get(), "src"));
+    const PadPtr read(gst_element_get_static_pad(source, "src"));
     WatchFlow(read.get(), scan.Flow);
-    g_signal_connect(parser.get(), "pad-added", G_CALLBACK(Scan::Added), &scan);
+    g_signal_connect(parser, "pad-added", G_CALLBACK(ParseScan::Added), &scan);
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return -1;
-    const MessagePtr message = WaitWhileFlowing(pipeline.get(), GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR), scan.Flow);
+    const MessagePtr message =
+        WaitWhileFlowing(pipeline.get(), GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR), scan.Flow);
     const bool complete = message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS;
     // Stopped before the scan is read: no streaming thread writes to it any more.
     pipeline.reset();
