@@ -9,7 +9,6 @@
 
 #include <QString>
 
-
 namespace {
 
 std::int32_t ToInt(const std::string& pText) {

@@ -172,8 +172,8 @@ bool Complete(MpegInfo& pInfo) {
     const std::string bitRate = std::to_string(pInfo.BitRate);
     pInfo.LongText = Padded("mp" + layer + "(" + std::to_string(pInfo.SampleRate) + "Hz/" + bitRate + "kbps" +
                             marker + "/" + names.Long + ")");
-    pInfo.ShortText = Padded("mp" + layer + "(" + Support::KilohertzText(pInfo.SampleRate) + "kHz/" + bitRate + "kb/" +
-                             names.Short + ")");
+    pInfo.ShortText = Padded("mp" + layer + "(" + Support::KilohertzText(pInfo.SampleRate) + "kHz/" +
+                             bitRate + "kb/" + names.Short + ")");
 
     const auto resync = RoundToInt32(3456.0 / pInfo.SampleRate * pInfo.BitRate * 125.0);
     if (!resync) return false;

@@ -28,7 +28,7 @@ inline std::vector<std::uint8_t> Build(std::uint32_t pSamplesPerSec, std::uint16
         put16(pValue & 0xFFFF);
         put16(pValue >> 16);
     };
-    auto id = [&h](const char (&pId)[5]) { h.insert(h.end(), pId, pId + 4); };
+    auto id = [&h](const char(&pId)[5]) { h.insert(h.end(), pId, pId + 4); };
     const auto blockAlign = std::uint16_t((std::uint32_t(pBitsPerSample) * pChannels) / 8);
     id("RIFF");
     put32(pRiffSize);

@@ -181,10 +181,9 @@ std::vector<std::uint8_t> WaveHeaderBytes(std::int32_t pSamplesPerSec, std::int1
                                           std::int16_t pChannels, std::uint32_t pDataSize) {
     // The extensible header is chosen by the channel count alone.
     const bool extensible = pChannels == 6 || pChannels == 8;
-    return WaveHeader::Build(std::uint32_t(pSamplesPerSec), std::uint16_t(pBitsPerSample), std::uint16_t(pChannels),
-                             extensible,
-                             pDataSize + (extensible ? WaveHeader::kExtensibleBytes : WaveHeader::kPlainBytes) - 8,
-                             pDataSize);
+    return WaveHeader::Build(
+        std::uint32_t(pSamplesPerSec), std::uint16_t(pBitsPerSample), std::uint16_t(pChannels), extensible,
+        pDataSize + (extensible ? WaveHeader::kExtensibleBytes : WaveHeader::kPlainBytes) - 8, pDataSize);
 }
 
 FileHandle WriteWaveHeader(std::int32_t pSamplesPerSec, std::int16_t pBitsPerSample, std::int16_t pChannels,

@@ -4,7 +4,6 @@
 #include "support/FileUtil.h"
 #include "support/IniFile.h"
 
-
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -145,13 +144,15 @@ int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::str
 }
 
 std::string DefaultRegistryKey(const std::string& pStoreName) {
-    return "Software\\" + LowerCase(kCompanyName) + "\\" + LowerCase(pStoreName.empty() ? AppTitle() : pStoreName);
+    return "Software\\" + LowerCase(kCompanyName) + "\\" +
+           LowerCase(pStoreName.empty() ? AppTitle() : pStoreName);
 }
 
 std::string RegistryFile(const std::string& pKey) {
     std::string relative = pKey;
     const std::string software = "software\\";
-    if (LowerCase(relative.substr(0, software.size())) == software) relative = relative.substr(software.size());
+    if (LowerCase(relative.substr(0, software.size())) == software)
+        relative = relative.substr(software.size());
     std::string path;
     for (const char c : LowerCase(relative))
         path += c == '\\' ? '/' : c;

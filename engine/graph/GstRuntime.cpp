@@ -161,7 +161,8 @@ private:
 
 // Waits on pPipeline's bus for one of pTypes while its file source reads. Null when the wait gave
 // up: no progress for kNoProgress, or kFlowing in all.
-MessagePtr WaitWhileFlowing(GstElement* pPipeline, GstMessageType pTypes, const std::atomic<std::uint64_t>& pFlow) {
+MessagePtr WaitWhileFlowing(GstElement* pPipeline, GstMessageType pTypes,
+                            const std::atomic<std::uint64_t>& pFlow) {
     using Clock = std::chrono::steady_clock;
     const BusPtr bus(gst_element_get_bus(pPipeline));
     const auto start = Clock::now();
@@ -186,8 +187,8 @@ GstPadProbeReturn CountFlow(GstPad*, GstPadProbeInfo*, gpointer pCounter) {
 }
 
 void WatchFlow(GstPad* pPad, std::atomic<std::uint64_t>& pCounter) {
-    gst_pad_add_probe(pPad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), CountFlow,
-                      &pCounter, nullptr);
+    gst_pad_add_probe(pPad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      CountFlow, &pCounter, nullptr);
 }
 
 // The length a parser finds when it reads pPath to its end: for streams that carry no length
@@ -204,8 +205,9 @@ struct ParseScan {
         self->Flow.fetch_add(1);
         GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
         if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
-            const gint64 end = gint64(GST_BUFFER_PTS(buffer)) +
-                               (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
+            const gint64 end =
+                gint64(GST_BUFFER_PTS(buffer)) +
+                (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
             std::lock_guard lock(self->Lock);
             self->End = std::max(self->End, end);
         }
@@ -303,8 +305,9 @@ public:
     long WaitForCompletion(int pTimeoutMs) override {
         if (c_Completed != 0) return c_Completed;
         const BusPtr bus(gst_element_get_bus(Pipeline()));
-        const MessagePtr message(gst_bus_timed_pop_filtered(bus.get(), GstClockTime(pTimeoutMs) * GST_MSECOND,
-                                                            GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        const MessagePtr message(
+            gst_bus_timed_pop_filtered(bus.get(), GstClockTime(pTimeoutMs) * GST_MSECOND,
+                                       GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
         if (!message) return 0;
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
             c_Completed = kEventComplete;
@@ -358,8 +361,8 @@ public:
         if (state < GST_STATE_PAUSED) return;
         gint64 position = 0;
         gst_element_query_position(Pipeline(), GST_FORMAT_TIME, &position);
-        gst_element_seek(Pipeline(), c_Rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET, position,
-                         GST_SEEK_TYPE_NONE, 0);
+        gst_element_seek(Pipeline(), c_Rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET,
+                         position, GST_SEEK_TYPE_NONE, 0);
     }
     long Volume() override { return c_Volume; }
     void Volume(long pVolume) override {
@@ -571,7 +574,8 @@ GstElement* GstFilter::AddInner(const char* pFactory) {
 CapsPtr WriterCaps(int pChannels) {
     if (pChannels == 1 || pChannels == 2) return CapsPtr(gst_caps_new_any());
     if (pChannels == 6 || pChannels == 8)
-        return CapsPtr(gst_caps_from_string("audio/x-raw, format = (string) { S16LE, S24LE, S32LE, F32LE, F64LE }"));
+        return CapsPtr(
+            gst_caps_from_string("audio/x-raw, format = (string) { S16LE, S24LE, S32LE, F32LE, F64LE }"));
     return CapsPtr(gst_caps_from_string("audio/x-raw, channels = (int) 2, channel-mask = (bitmask) 0x3"));
 }
 
@@ -692,8 +696,10 @@ void GstFilter::OnNoMorePads(GstElement*, gpointer pSelf) {
     std::lock_guard lock(self->c_Lock);
     if (self->c_AudioBound) return;
     // Nothing will ever flow: say so instead of leaving the graph to wait.
-    const ErrorPtr error(g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream"));
-    gst_element_post_message(self->c_Bin, gst_message_new_error(GST_OBJECT(self->c_Bin), error.get(), nullptr));
+    const ErrorPtr error(
+        g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream"));
+    gst_element_post_message(self->c_Bin,
+                             gst_message_new_error(GST_OBJECT(self->c_Bin), error.get(), nullptr));
 }
 
 // The media type of a file as its first bytes tell it (empty when they do not): what a file

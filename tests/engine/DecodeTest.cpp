@@ -130,8 +130,9 @@ TEST_F(DecodeLadder, MpegInsideWavDecodesThroughTheLastFallback) {
         TestFiles::Bytes fmt = TestFiles::FmtBody(tag, 2, 44100, 0, 2);
         fmt[8] = 0x80, fmt[9] = 0x3E; // 16000 bytes a second, blocks of 1 byte, as writers put it
         fmt[12] = 1;
-        TestFiles::WriteFile(source, TestFiles::Riff({TestFiles::Chunk("fmt ", fmt),
-                                                      TestFiles::Chunk("data", TestFiles::ReadFile(Dir / "audio.mpa"))}));
+        TestFiles::WriteFile(
+            source, TestFiles::Riff({TestFiles::Chunk("fmt ", fmt),
+                                     TestFiles::Chunk("data", TestFiles::ReadFile(Dir / "audio.mpa"))}));
         C_DecodeAudio decoder;
         int reports = 0;
         QObject::connect(

@@ -381,8 +381,8 @@ TEST_F(Quartz, EachFallbackStartsFromAGraphOfItsOwn) {
     std::vector<std::string> names;
     for (const auto& f : static_cast<FakeGraph*>(G.MediaControl.get())->List)
         names.push_back(f->FilterName);
-    EXPECT_EQ(names, (std::vector<std::string>{"File Source (Async.)", "MPEG-I Stream Splitter", "ACM Wrapper",
-                                               "WAV Dest", "File writer"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"File Source (Async.)", "MPEG-I Stream Splitter",
+                                               "ACM Wrapper", "WAV Dest", "File writer"}));
 }
 
 TEST_F(Quartz, AnEmptySinkNameFailsWhereTheSinkShouldBe) {
@@ -392,12 +392,12 @@ TEST_F(Quartz, AnEmptySinkNameFailsWhereTheSinkShouldBe) {
     ASSERT_EQ(G.WavDestName, "");
     ASSERT_EQ(G.RendererName, "");
     EXPECT_EQ(OpenDecodeGraph(File("a.wav"), Dir / "t.wav", G), 0);
-    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Pin not set Wave Parser# l=1 tFound=0 tNumPin=0",
-                                                    "SetupPinsToDecode Wave Parser# connect failed",
-                                                    "SetupPinsToDecode failed 0", "SetupPinsToDecode failed 1",
-                                                    "Pin not set #File writer l=0 tFound=0 tNumPin=0",
-                                                    "RenderPinsToDecode #File writer connect failed",
-                                                    "RenderPinsToDecode failed"}));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "Pin not set Wave Parser# l=1 tFound=0 tNumPin=0",
+                  "SetupPinsToDecode Wave Parser# connect failed", "SetupPinsToDecode failed 0",
+                  "SetupPinsToDecode failed 1", "Pin not set #File writer l=0 tFound=0 tNumPin=0",
+                  "RenderPinsToDecode #File writer connect failed", "RenderPinsToDecode failed"}));
     C_FGraph player;
     player.Init();
     player.FileName(File("a.ogg"));
