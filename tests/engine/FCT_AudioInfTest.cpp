@@ -153,6 +153,8 @@ TEST_F(AudioInf, HostileHeadersGiveTheLengthPresentAndNeverStallTheList) {
     Bytes corrupt = PcmWav(2, 44100, 16, Bytes(17640, 0));
     corrupt[24] = 0x80, corrupt[25] = 0xBB, corrupt[26] = 0x00, corrupt[27] = 0xFD;
     const std::string bad = Make("corrupt.wav", corrupt);
+    // Timed once the runtime has started: a first graph also loads the media framework.
+    (void)GetAudioInfo(Make("junk.wav", Bytes(64, 3)), 0, 1, 0);
     const auto start = std::chrono::steady_clock::now();
     const AudioInfo info = GetAudioInfo(bad, 0, 1, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
