@@ -185,8 +185,8 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
     const std::string soundPath = c_Host.Options().SoundPathText;
     const std::string folder = !soundPath.empty() && Support::FolderExists(soundPath) != 0
                                    ? Support::SetTrailingSeparator(soundPath, 0)
-                                   : Support::SplitPath(source, 1, 1, 0, 0, 0);
-    const std::string base = Support::SplitPath(source, 0, 0, 1, 0, 0);
+                                   : Support::FolderOf(source);
+    const std::string base = Support::BaseName(source);
     RowTemporaries temps;
     const auto claim = [&](const std::string& pName) {
         const std::string name = Support::ClaimNumberedName(folder + pName, 2);
@@ -197,8 +197,10 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
     WaveInfo info = WaveMMIO::GetWaveInfo(current);
     bool decodeOnly = false;
 
-    if (info.FormatTag != 1) {
-        if (Support::SplitPath(source, 0, 0, 0, 0, 1, 1) == "mp3") {
+    // PCM outside the ten modes (32-bit, 12-bit, four channels, ...) is decoded like any other
+    // source: the decoder delivers a format the converter reads.
+    if (info.FormatTag != 1 || info.Valid == 0) {
+        if (Support::Extension(source) == "mp3") {
             MpegInfo mpeg;
             if (FCT_mpeg::ReadMpegInfo(current, mpeg, 0) != 1) return Failed("not MPEG audio");
             if (mpeg.AudioStart != 1) {
@@ -236,7 +238,10 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
         decodeOnly = c_Host.Options().DecodeOnly != 0;
     }
 
+    // Nothing to convert or encode is said as it is, not blamed on the output folder.
+    const std::string noAudio = "no audio (the file holds no samples)";
     if (!decodeOnly && (info.SamplesPerSec != pTarget.Rate || info.Mode != pTarget.Mode)) {
+        if (WaveMMIO::FramesPresent(info) == 0) return Failed(noAudio);
         if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget)
             return Failed("no target mode selected");
         if (pTarget.Rate <= 0) return Failed("no target rate selected");
@@ -269,6 +274,7 @@ RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatc
         const BatchOptions options = c_Host.Options();
         const std::optional<std::int32_t> mp3Rate = IntegerText(options.Mp3BitRateText);
         if (options.Encmp3Enabled && options.Encmp3 == 1 && mp3Rate) {
+            if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(current)) == 0) return Failed(noAudio);
             // Encoded under a temporary name and moved into place whole, so that a run killed
             // in the middle never leaves a partial file under the output's name.
             const std::string encoded = claim("~encode.mp3");

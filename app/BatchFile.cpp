@@ -1,6 +1,7 @@
 #include "app/BatchFile.h"
 
 #include "support/ErrorTrap.h"
+#include "support/FileIO.h"
 #include "support/FileUtil.h"
 #include "support/FormatMilliseconds.h"
 #include "support/Log.h"
@@ -44,17 +45,6 @@ std::string Quoted(const std::string& pPath) {
 bool IsExecutableFile(const std::string& pPath) {
     struct stat st {};
     return ::stat(pPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(pPath.c_str(), X_OK) == 0;
-}
-
-bool WriteAll(int pFd, const std::string& pText) {
-    std::size_t done = 0;
-    while (done < pText.size()) {
-        const ssize_t n = ::write(pFd, pText.data() + done, pText.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -156,7 +146,7 @@ bool BatchFile::WriteLines(const std::vector<std::string>& pLines) {
     std::string text;
     for (const std::string& line : pLines)
         text += line + "\n";
-    if (!WriteAll(c_Fd, text)) c_Failed = true;
+    if (!Support::WriteAll(c_Fd, text.data(), text.size())) c_Failed = true;
     return !c_Failed;
 }
 

@@ -9,8 +9,6 @@
 
 #include <QString>
 
-#include <charconv>
-
 namespace {
 
 std::int32_t ToInt(const std::string& pText) {
@@ -98,14 +96,6 @@ BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
     o.Mp2ModeText = pChoices.Mp2Mode;
     o.SoundPathText = pChoices.SoundPath;
     return o;
-}
-
-std::optional<std::int32_t> IntegerText(const std::string& pText) {
-    const std::string text = Support::TrimSpaces(pText);
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
 }
 
 int ParseTargetMode(const std::string& pText) {

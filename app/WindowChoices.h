@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BatchHost.h"
+#include "support/FileUtil.h"
 
 #include <cstdint>
 #include <optional>
@@ -47,7 +48,7 @@ void SaveChoices(const BatchOptions& pShown);
                                             bool pMp2Available);
 
 // The integer value of a control's or setting's text, when the whole text (spaces aside) is one.
-[[nodiscard]] std::optional<std::int32_t> IntegerText(const std::string& pText);
+using Support::IntegerText;
 
 // A mode given as its name (any case) or number; -1 when it is not a target mode.
 [[nodiscard]] int ParseTargetMode(const std::string& pText);

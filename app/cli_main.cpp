@@ -113,7 +113,12 @@ int main(int argc, char** argv) {
                    "output folder; when it is not an existing folder, outputs go beside each source" +
                        Saved(choices.SoundPath));
     app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version end well; anything else is bad usage, whatever CLI11 would number it.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
 
     const std::string startFolder = std::filesystem::current_path().string();
     if (info) {

@@ -2,11 +2,14 @@
 // decoder). The only file that includes LAME.
 #include "engine/AcmCodec.h"
 
+#include "support/Log.h"
+
 #include <lame.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace AcmCodec {
@@ -176,15 +179,26 @@ int StreamOpen(std::unique_ptr<Stream>& pStream, const WaveFormatEx& pSource, co
         lame_global_flags* flags = lame_init();
         if (flags == nullptr) return kNotPossible;
         std::unique_ptr<lame_global_flags, LameDeleter> owner(flags);
-        lame_set_in_samplerate(flags, int(pcm.nSamplesPerSec));
-        lame_set_out_samplerate(flags, int(pcm.nSamplesPerSec));
-        lame_set_num_channels(flags, pcm.nChannels);
-        lame_set_mode(flags, pcm.nChannels == 1 ? MONO : JOINT_STEREO);
-        lame_set_VBR(flags, vbr_off);
-        lame_set_brate(flags, int(kbps));
+        // Every setting must take: one that LAME refused would leave it encoding something else.
+        bool accepted = true;
+        const auto set = [&accepted](int pResult, const char* pName) {
+            if (pResult == 0) return;
+            Support::WriteLog(std::string("lame_set_") + pName + " refused r=" + std::to_string(pResult), 1);
+            accepted = false;
+        };
+        set(lame_set_in_samplerate(flags, int(pcm.nSamplesPerSec)), "in_samplerate");
+        set(lame_set_out_samplerate(flags, int(pcm.nSamplesPerSec)), "out_samplerate");
+        set(lame_set_num_channels(flags, pcm.nChannels), "num_channels");
+        set(lame_set_mode(flags, pcm.nChannels == 1 ? MONO : JOINT_STEREO), "mode");
+        set(lame_set_VBR(flags, vbr_off), "VBR");
+        set(lame_set_brate(flags, int(kbps)), "brate");
         // An Info tag frame leads the file so that players know the exact length.
-        lame_set_bWriteVbrTag(flags, 1);
-        if (lame_init_params(flags) < 0) return kNotPossible;
+        set(lame_set_bWriteVbrTag(flags, 1), "bWriteVbrTag");
+        if (!accepted) return kNotPossible;
+        if (lame_init_params(flags) < 0) {
+            Support::WriteLog("lame_init_params refused", 1);
+            return kNotPossible;
+        }
         pStream = std::make_unique<Encoder>(owner.release(), pcm.nChannels);
         return kOk;
     }

@@ -12,7 +12,7 @@ C_DecodeAudio::~C_DecodeAudio() {
 }
 
 double C_DecodeAudio::ProgressConstant(const std::string& pSourceFN) {
-    const std::string ext = Support::SplitPath(pSourceFN, 0, 0, 0, 0, 1, 1);
+    const std::string ext = Support::Extension(pSourceFN);
     if (ext == "mp2") return 16000000.0;
     if (ext == "mp4" || ext == "m4a") return 11800000.0;
     return 4800000.0;

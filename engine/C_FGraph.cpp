@@ -120,14 +120,7 @@ void C_FGraph::FileName(const std::string& pName) {
         ReleaseGraph(c_Graph);
         if (!Support::FileExists(pName)) return 0;
         CreateGraph(c_Graph);
-        if (!SetupPinsToDecode(pName, {}, 0, c_Graph)) {
-            DisconnectAll(c_Graph);
-            if (!SetupPinsToDecode(pName, {}, 1, c_Graph)) {
-                ReleaseGraph(c_Graph);
-                CreateGraph(c_Graph);
-                if (!RenderPinsToDecode(pName, {}, c_Graph)) return 0;
-            }
-        }
+        if (!BuildWithFallbacks(pName, {}, c_Graph, false)) return 0;
         c_Length = c_Graph.MediaPosition ? ToInt32(c_Graph.MediaPosition->Duration() * 1000) : 0;
         c_ToMS = c_Length;
         return 1;

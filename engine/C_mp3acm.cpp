@@ -149,7 +149,8 @@ int C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& pT
     FileHandle target;
     bool success = false;
     const int trapped = Support::Trapped(0, [&] {
-        const std::int64_t n = info.Frames;
+        // Only the audio the file holds: a data size field past its end would add hours of silence.
+        const std::int64_t n = WaveMMIO::FramesPresent(info);
         std::int64_t i = 1;
         std::vector<std::uint8_t> chunk;
         for (;;) {
@@ -164,8 +165,11 @@ int C_mp3acm::EncFromWavfile(const std::string& pSourceFN, const std::string& pT
             Support::WaitWithEvents(0, 0);
             const std::int64_t frames = std::min<std::int64_t>(n - i + 1, kChunkFrames);
             chunk.assign(std::size_t(frames * info.BlockAlign), 0);
-            if (!Support::ReadFileAt(chunk.data(), chunk.size(), pSourceFN,
-                                     info.DataOffset + (i - 1) * std::int64_t(info.BlockAlign), 0))
+            // The frames were there when the encoding started: a source that shrank since would
+            // only turn into silence, so the file fails instead.
+            if (Support::ReadFileAtCounted(chunk.data(), chunk.size(), pSourceFN,
+                                           info.DataOffset + (i - 1) * std::int64_t(info.BlockAlign)) !=
+                std::int64_t(chunk.size()))
                 break;
             i += frames;
             std::int32_t used = 0;

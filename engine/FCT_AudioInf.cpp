@@ -10,7 +10,6 @@
 #include <QMimeDatabase>
 #include <QString>
 
-#include <charconv>
 #include <initializer_list>
 
 namespace FCT_AudioInf {
@@ -23,13 +22,6 @@ bool In(const std::string& pExtension, std::initializer_list<const char*> pList)
     return false;
 }
 
-// The rate in kHz as its shortest decimal text: 44.1, 48, 22.05.
-std::string Kilohertz(std::int32_t pRate) {
-    char text[32];
-    const auto r = std::to_chars(text, text + sizeof text, double(pRate) / 1000.0);
-    return std::string(text, r.ptr);
-}
-
 std::string PcmDescription(const WaveInfo& pInfo, bool pLongForm) {
     std::string channels;
     if (pInfo.Channels == 1)
@@ -40,7 +32,7 @@ std::string PcmDescription(const WaveInfo& pInfo, bool pLongForm) {
         channels = "bit/" + std::to_string(pInfo.Channels) + "ch";
     const std::string format = std::to_string(pInfo.BitsPerSample) + channels;
     if (pLongForm) return "wav(" + std::to_string(pInfo.SamplesPerSec) + "Hz/" + format + ")";
-    return "wav(" + Kilohertz(pInfo.SamplesPerSec) + "kHz/" + format + ")";
+    return "wav(" + Support::KilohertzText(pInfo.SamplesPerSec) + "kHz/" + format + ")";
 }
 
 } // namespace
@@ -63,7 +55,7 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
         if (!Support::FileExists(pPath)) return result;
         const std::string typeName = FileTypeName(pPath);
         std::string description;
-        const std::string ext = Support::SplitPath(pPath, 0, 0, 0, 0, 1, 1);
+        const std::string ext = Support::Extension(pPath);
         bool tryMpeg = In(ext, {"mp1", "mp2", "mp3"});
         bool tryGraph =
             In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"});
@@ -74,7 +66,8 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
             if ((info.FormatTag == 1 || info.FormatTag == -2) && info.Valid == 1) {
                 description = PcmDescription(info, pLongForm != 0);
                 result.Ok = 1;
-                result.Milliseconds = info.Milliseconds;
+                // What the file holds, not what a header left by a streaming recorder promises.
+                result.Milliseconds = WaveMMIO::MillisecondsPresent(info);
                 done = true;
             } else if (info.FormatTag == 80 || info.FormatTag == 85) {
                 tryMpeg = true;

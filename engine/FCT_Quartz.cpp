@@ -18,7 +18,7 @@ constexpr const char* kWavDest = "WAV Dest";
 constexpr const char* kRecorderWavDest = "AudioRecorder WAV Dest";
 
 std::string Normal(const std::string& pName) {
-    return QString::fromStdString(pName).trimmed().toLower().toStdString();
+    return Support::LowerCase(QString::fromStdString(pName).trimmed().toStdString());
 }
 
 void Log(const std::string& pText) {
@@ -138,8 +138,9 @@ int ScanRegisteredFilters(int pOrder, QuartzGraph& pGraph) {
 }
 
 FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, int pAttempt,
-                        const QuartzGraph& pGraph, bool* pKnownType) {
+                        const QuartzGraph& pGraph, bool* pKnownType, int* pLast) {
     if (pKnownType != nullptr) *pKnownType = true;
+    if (pLast != nullptr) *pLast = -1;
     const std::string type = WaveMMIO::WaveFileType(pSource);
     const std::string& src = pGraph.SourceFilterName;
     FilterChain chain{};
@@ -188,6 +189,7 @@ FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, 
         // MIDI only plays; its chain ends in the MIDI device and takes no sink.
         if (!pTarget.empty()) return none;
         set({src, "MIDI Parser", "Default MidiOut Device"});
+        if (pLast != nullptr) *pLast = 2;
         return chain;
     } else {
         if (pKnownType != nullptr) *pKnownType = false;
@@ -197,10 +199,12 @@ FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, 
     while (i < chain.size() && !chain[i].empty())
         ++i;
     if (pTarget.empty()) {
-        if (i < chain.size()) chain[i] = pGraph.RendererName;
-    } else if (i + 1 < chain.size()) {
+        chain[i] = pGraph.RendererName;
+        if (pLast != nullptr) *pLast = int(i);
+    } else {
         chain[i] = pGraph.WavDestName;
         chain[i + 1] = pGraph.FileWriterName;
+        if (pLast != nullptr) *pLast = int(i + 1);
     }
     return chain;
 }
@@ -209,15 +213,13 @@ int SetupPinsToDecode(const std::string& pSource, const std::string& pTarget, in
                       QuartzGraph& pGraph) {
     return Support::Trapped(0, [&] {
         bool known = true;
-        const FilterChain chain = ChooseChain(pSource, pTarget, pAttempt, pGraph, &known);
+        int last = -1;
+        const FilterChain chain = ChooseChain(pSource, pTarget, pAttempt, pGraph, &known, &last);
         if (!known) {
             Log("SetupPinsToDecode Unknown Filetype #" + pSource);
             return 0;
         }
-        if (chain[0].empty()) return 0;
-        int last = 0;
-        while (last + 1 < int(chain.size()) && !chain[std::size_t(last + 1)].empty())
-            ++last;
+        if (last < 0 || chain[0].empty()) return 0;
         AddFilters(pSource, pTarget, chain, last, pGraph, true);
         for (int i = 0; i < last; ++i) {
             const std::string& a = chain[std::size_t(i)];
@@ -256,24 +258,29 @@ int RenderPinsToDecode(const std::string& pSource, const std::string& pTarget, Q
     });
 }
 
+int BuildWithFallbacks(const std::string& pSource, const std::string& pTarget, QuartzGraph& pGraph,
+                       bool pLogFailures) {
+    auto fresh = [&pGraph] {
+        ReleaseGraph(pGraph);
+        CreateGraph(pGraph);
+    };
+    if (SetupPinsToDecode(pSource, pTarget, 0, pGraph)) return 1;
+    if (pLogFailures) Log("SetupPinsToDecode failed 0");
+    fresh();
+    if (SetupPinsToDecode(pSource, pTarget, 1, pGraph)) return 1;
+    if (pLogFailures) Log("SetupPinsToDecode failed 1");
+    fresh();
+    if (RenderPinsToDecode(pSource, pTarget, pGraph)) return 1;
+    if (pLogFailures) Log("RenderPinsToDecode failed");
+    return 0;
+}
+
 int OpenDecodeGraph(const std::string& pSource, const std::string& pTarget, QuartzGraph& pGraph) {
     return Support::Trapped(0, [&] {
         if (pGraph.MediaControl) pGraph.MediaControl->Stop();
         ReleaseGraph(pGraph);
         CreateGraph(pGraph);
-        if (!SetupPinsToDecode(pSource, pTarget, 0, pGraph)) {
-            Log("SetupPinsToDecode failed 0");
-            DisconnectAll(pGraph);
-            if (!SetupPinsToDecode(pSource, pTarget, 1, pGraph)) {
-                Log("SetupPinsToDecode failed 1");
-                ReleaseGraph(pGraph);
-                CreateGraph(pGraph);
-                if (!RenderPinsToDecode(pSource, pTarget, pGraph)) {
-                    Log("RenderPinsToDecode failed");
-                    return 0;
-                }
-            }
-        }
+        if (!BuildWithFallbacks(pSource, pTarget, pGraph, true)) return 0;
         pGraph.MediaEvents = pGraph.MediaControl;
         pGraph.MediaPosition = pGraph.MediaControl;
         if (!pGraph.MediaControl || !pGraph.MediaControl->Run()) return 0;
@@ -294,28 +301,18 @@ int ConnectPin(const std::string& pUpstream, const std::string& pDownstream, Qua
             const std::string name = filter->Name();
             if (SameFilterName(name, pUpstream)) {
                 found[0] = 1;
-                count[0] = 0;
-                const std::vector<Graph::Pin*> pins = filter->Pins();
-                for (Graph::Pin* pin : pins) {
+                std::vector<Graph::Pin*> outputs;
+                std::vector<std::string> ids;
+                for (Graph::Pin* pin : filter->Pins()) {
                     if (pin->Direction() != Graph::PinDirection::Output) continue;
-                    ++count[0];
-                    if (set[0] == 0) {
-                        out = pin;
-                        set[0] = 1;
-                    }
+                    outputs.push_back(pin);
+                    ids.push_back(pin->PinID());
                 }
-                if (count[0] > 1) {
+                count[0] = int(outputs.size());
+                if (!outputs.empty()) {
                     // Of several outputs, the audio stream (or the second stream) is the one to decode.
-                    for (Graph::Pin* pin : pins) {
-                        if (pin->Direction() != Graph::PinDirection::Output) continue;
-                        QString id = QString::fromStdString(pin->PinID()).trimmed().toLower();
-                        id.remove(QLatin1Char(' '));
-                        if (id.contains(QStringLiteral("audio")) ||
-                            (id.contains(QStringLiteral("1")) && id.contains(QStringLiteral("stream")))) {
-                            out = pin;
-                            break;
-                        }
-                    }
+                    out = outputs[Graph::PreferredOutput(ids)];
+                    set[0] = 1;
                 }
                 if (set[0] == 1 && set[1] == 1) break;
             } else if (SameFilterName(name, pDownstream)) {

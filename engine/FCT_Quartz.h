@@ -47,9 +47,19 @@ int ScanRegisteredFilters(int pOrder, QuartzGraph& pGraph);
 [[nodiscard]] int ConnectPin(const std::string& pUpstream, const std::string& pDownstream,
                              QuartzGraph& pGraph);
 
+// The fallback ladder of the decoder and the player: attempt 0, attempt 1, then the runtime's own
+// connection logic, each on a graph of its own that holds only what it needs (a filter left from
+// an attempt that failed would read the source, or write the target, a second time). pGraph must
+// be created; 1 when one of them connected. pLogFailures writes the decoder's "failed" lines.
+[[nodiscard]] int BuildWithFallbacks(const std::string& pSource, const std::string& pTarget,
+                                     QuartzGraph& pGraph, bool pLogFailures);
+
 // The chain attempt pAttempt would build for pSource (sinks included); empty when it fails at once.
+// pLast receives the index of its last entry, which counts even when its name is empty (a sink
+// that is not registered), so that connecting reports it rather than stopping short of it.
 [[nodiscard]] FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, int pAttempt,
-                                      const QuartzGraph& pGraph, bool* pKnownType = nullptr);
+                                      const QuartzGraph& pGraph, bool* pKnownType = nullptr,
+                                      int* pLast = nullptr);
 
 // Names match lower-cased and without surrounding spaces, as whole strings.
 [[nodiscard]] bool SameFilterName(const std::string& pA, const std::string& pB);

@@ -130,16 +130,6 @@ std::int32_t BitRateOf(std::int32_t pLsf, std::int32_t pLayer, int pIndex) noexc
     return row[std::size_t(pIndex - 1)];
 }
 
-// 44100 -> "44.1", 22050 -> "22.05", 48000 -> "48".
-std::string Kilohertz(std::int32_t pRate) {
-    std::string text = std::to_string(pRate / 1000);
-    std::string fraction = std::to_string(1000 + pRate % 1000).substr(1);
-    while (!fraction.empty() && fraction.back() == '0')
-        fraction.pop_back();
-    if (!fraction.empty()) text += "." + fraction;
-    return text;
-}
-
 std::string Padded(std::string pText) {
     pText.resize(255, ' ');
     return pText;
@@ -182,8 +172,8 @@ bool Complete(MpegInfo& pInfo) {
     const std::string bitRate = std::to_string(pInfo.BitRate);
     pInfo.LongText = Padded("mp" + layer + "(" + std::to_string(pInfo.SampleRate) + "Hz/" + bitRate + "kbps" +
                             marker + "/" + names.Long + ")");
-    pInfo.ShortText = Padded("mp" + layer + "(" + Kilohertz(pInfo.SampleRate) + "kHz/" + bitRate + "kb/" +
-                             names.Short + ")");
+    pInfo.ShortText = Padded("mp" + layer + "(" + Support::KilohertzText(pInfo.SampleRate) + "kHz/" +
+                             bitRate + "kb/" + names.Short + ")");
 
     const auto resync = RoundToInt32(3456.0 / pInfo.SampleRate * pInfo.BitRate * 125.0);
     if (!resync) return false;

@@ -1,6 +1,7 @@
 #include "engine/WaveMMIO.h"
 
 #include "engine/Rounding.h"
+#include "engine/WaveHeader.h"
 #include "engine/graph/AudioDevices.h"
 #include "support/ErrorTrap.h"
 #include "support/FileIO.h"
@@ -10,10 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <limits>
-#include <unistd.h>
 
 using Support::FileHandle;
 
@@ -65,34 +64,9 @@ std::uint16_t LE16(const std::uint8_t* p) noexcept {
     return std::uint16_t(p[0] | p[1] << 8);
 }
 
-void Put32(std::vector<std::uint8_t>& pOut, std::uint32_t pValue) {
-    for (int i = 0; i < 4; ++i)
-        pOut.push_back(std::uint8_t(pValue >> (8 * i)));
-}
-
-void Put16(std::vector<std::uint8_t>& pOut, std::uint16_t pValue) {
-    pOut.push_back(std::uint8_t(pValue));
-    pOut.push_back(std::uint8_t(pValue >> 8));
-}
-
-void PutId(std::vector<std::uint8_t>& pOut, const char (&pId)[5]) {
-    Put32(pOut, FourCC(pId));
-}
-
 bool ReadExact(const FileHandle& pFile, std::int64_t pOffset, std::uint8_t* pOut, std::size_t pCount) {
     // Positioning and reading in one step; a short read leaves the zeroed rest, as a plain read would.
-    if (Support::SeekFile(pFile, pOffset) != 0) return false;
-    std::size_t got = 0;
-    while (got < pCount) {
-        const ssize_t n = ::read(pFile.Fd(), pOut + got, pCount - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) break;
-        got += std::size_t(n);
-    }
-    return true;
+    return Support::ReadAt(pFile, pOut, pCount, pOffset) >= 0;
 }
 
 std::int32_t Unpack24(const std::uint8_t* p) noexcept {
@@ -191,35 +165,25 @@ WaveInfo GetWaveInfo(const std::string& pName) {
     return Support::Trapped(WaveInfo{}, [&] { return ReadWaveInfo(pName); });
 }
 
+std::int32_t FramesPresent(const WaveInfo& pInfo) noexcept {
+    if (pInfo.Valid == 0 || pInfo.BlockAlign <= 0) return 0;
+    const std::int64_t bytes = std::max<std::int64_t>(0, pInfo.FileSize - pInfo.DataOffset);
+    return std::int32_t(std::min<std::int64_t>(pInfo.Frames, bytes / pInfo.BlockAlign));
+}
+
+std::int32_t MillisecondsPresent(const WaveInfo& pInfo) noexcept {
+    const std::int32_t frames = FramesPresent(pInfo);
+    if (frames == pInfo.Frames) return pInfo.Milliseconds;
+    return std::int32_t(RoundHalfEven(double(frames) / pInfo.SamplesPerSec * 1000.0));
+}
+
 std::vector<std::uint8_t> WaveHeaderBytes(std::int32_t pSamplesPerSec, std::int16_t pBitsPerSample,
                                           std::int16_t pChannels, std::uint32_t pDataSize) {
+    // The extensible header is chosen by the channel count alone.
     const bool extensible = pChannels == 6 || pChannels == 8;
-    const auto blockAlign = std::uint16_t((int(pBitsPerSample) * int(pChannels)) / 8);
-    std::vector<std::uint8_t> h;
-    h.reserve(68);
-    PutId(h, "RIFF");
-    Put32(h, pDataSize + (extensible ? 60u : 36u));
-    PutId(h, "WAVE");
-    PutId(h, "fmt ");
-    Put32(h, extensible ? 40 : 16);
-    Put16(h, extensible ? 0xFFFE : 1);
-    Put16(h, std::uint16_t(pChannels));
-    Put32(h, std::uint32_t(pSamplesPerSec));
-    Put32(h, std::uint32_t(blockAlign) * std::uint32_t(pSamplesPerSec));
-    Put16(h, blockAlign);
-    Put16(h, std::uint16_t(pBitsPerSample));
-    if (extensible) {
-        Put16(h, 22);
-        Put16(h, std::uint16_t(pBitsPerSample));
-        Put32(h, pChannels == 6 ? 0x3F : 0xFF);
-        // KSDATAFORMAT_SUBTYPE_PCM {00000001-0000-0010-8000-00AA00389B71}
-        static constexpr std::uint8_t kPcmGuid[16]{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-        h.insert(h.end(), std::begin(kPcmGuid), std::end(kPcmGuid));
-    }
-    PutId(h, "data");
-    Put32(h, pDataSize);
-    return h;
+    return WaveHeader::Build(
+        std::uint32_t(pSamplesPerSec), std::uint16_t(pBitsPerSample), std::uint16_t(pChannels), extensible,
+        pDataSize + (extensible ? WaveHeader::kExtensibleBytes : WaveHeader::kPlainBytes) - 8, pDataSize);
 }
 
 FileHandle WriteWaveHeader(std::int32_t pSamplesPerSec, std::int16_t pBitsPerSample, std::int16_t pChannels,
@@ -322,7 +286,7 @@ std::string WaveFileType(const std::string& pName) {
     case 353:
         return "wmariff";
     default:
-        return Support::SplitPath(pName, 0, 0, 0, 0, 1, 1);
+        return Support::Extension(pName);
     }
 }
 

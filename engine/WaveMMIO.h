@@ -50,6 +50,11 @@ inline constexpr std::uint32_t FourCC(const char (&pId)[5]) noexcept {
 // Offset of the chunk's identifier, or -1. The chunk list is assumed to start at byte 12.
 [[nodiscard]] std::int64_t FindChunk(const std::string& pName, std::uint32_t pFourCC);
 [[nodiscard]] WaveInfo GetWaveInfo(const std::string& pName);
+// The whole frames a record's file really holds: its Frames, or fewer when the data size field
+// runs past the end of the file (streaming recorders leave 0xFFFFFFFF there). 0 when not valid.
+[[nodiscard]] std::int32_t FramesPresent(const WaveInfo& pInfo) noexcept;
+// The playing time of those frames in milliseconds, rounded as Milliseconds is.
+[[nodiscard]] std::int32_t MillisecondsPresent(const WaveInfo& pInfo) noexcept;
 
 // Replaces any file of that name with a fresh header (44 bytes, or 68 for 6 and 8 channels) and
 // returns the open handle positioned after it; the caller appends the data and owns the handle.

@@ -3,8 +3,6 @@
 #include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 
-#include <QString>
-
 #include <cstdlib>
 
 namespace Support {
@@ -18,10 +16,6 @@ public:
 };
 
 ComponentRegistry* g_Registry = nullptr;
-
-std::string Lower(const std::string& pText) {
-    return QString::fromStdString(pText).toLower().toStdString();
-}
 
 } // namespace
 
@@ -50,7 +44,7 @@ std::string ComponentFolder() {
 
 int IsComponentRegistered(const std::string& pName) {
     return Trapped(0, [&] {
-        if (Lower(pName) != Lower(kWavDestFile)) return 1;
+        if (LowerCase(pName) != LowerCase(kWavDestFile)) return 1;
         return InstalledComponentRegistry().WavDestRegistered() ? 1 : 0;
     });
 }

@@ -16,15 +16,22 @@ bool FileHandle::Close() noexcept {
     return rc == 0 || errno == EINTR;
 }
 
-namespace {
+FileHandle OpenFile(const std::string& pName, int pFlags, unsigned pMode) {
+    if (pName.empty()) return {};
+    int fd;
+    do {
+        fd = ::open(pName.c_str(), pFlags | O_CLOEXEC, static_cast<mode_t>(pMode));
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? FileHandle() : FileHandle(fd);
+}
 
-// Full positional read; stops early only at end of file. Bytes read, or -1.
-std::int64_t PreadAll(int pFd, void* pBuffer, std::size_t pCount, std::int64_t pOffset) {
+std::int64_t ReadAt(const FileHandle& pHandle, void* pBuffer, std::size_t pCount, std::int64_t pOffset) {
+    if (!pHandle || pOffset < 0) return -1;
     auto* out = static_cast<unsigned char*>(pBuffer);
     std::size_t got = 0;
     while (got < pCount) {
         const ssize_t n =
-            ::pread(pFd, out + got, pCount - got, static_cast<off_t>(pOffset + std::int64_t(got)));
+            ::pread(pHandle.Fd(), out + got, pCount - got, static_cast<off_t>(pOffset + std::int64_t(got)));
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;
@@ -33,6 +40,17 @@ std::int64_t PreadAll(int pFd, void* pBuffer, std::size_t pCount, std::int64_t p
         got += static_cast<std::size_t>(n);
     }
     return static_cast<std::int64_t>(got);
+}
+
+std::optional<std::string> ReadWhole(const FileHandle& pHandle) {
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const std::int64_t n = ReadAt(pHandle, buffer, sizeof buffer, std::int64_t(text.size()));
+        if (n < 0) return std::nullopt;
+        if (n == 0) return text;
+        text.append(buffer, std::size_t(n));
+    }
 }
 
 bool WriteAll(int pFd, const void* pBuffer, std::size_t pCount) {
@@ -50,17 +68,11 @@ bool WriteAll(int pFd, const void* pBuffer, std::size_t pCount) {
     return true;
 }
 
-} // namespace
-
 FileHandle OpenForRead(const std::string& pName) {
-    if (pName.empty()) return {};
-    int fd;
     // Without blocking: opening a pipe that nobody writes to would wait for ever.
-    do {
-        fd = ::open(pName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return {};
-    FileHandle handle(fd);
+    FileHandle handle = OpenFile(pName, O_RDONLY | O_NONBLOCK);
+    if (!handle) return {};
+    const int fd = handle.Fd();
     // Only regular files have sizes and offsets; pipes, devices and folders are not read.
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
@@ -70,21 +82,15 @@ FileHandle OpenForRead(const std::string& pName) {
 }
 
 FileHandle CreateExclusive(const std::string& pName) {
-    if (pName.empty()) return {};
-    int fd;
-    do {
-        fd = ::open(pName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd < 0 ? FileHandle() : FileHandle(fd);
+    return OpenFile(pName, O_WRONLY | O_CREAT | O_EXCL);
 }
 
 std::int64_t ReadFileAtCounted(void* pBuffer, std::size_t pCount, const std::string& pName,
                                std::int64_t pOffset) {
     return Trapped<std::int64_t>(-1, [&]() -> std::int64_t {
         if (pOffset < 0) return -1;
-        FileHandle h = OpenForRead(pName);
-        if (!h) return -1;
-        return PreadAll(h.Fd(), pBuffer, pCount, pOffset);
+        const FileHandle h = OpenForRead(pName);
+        return ReadAt(h, pBuffer, pCount, pOffset);
     });
 }
 
@@ -102,13 +108,8 @@ int WriteFileAt(const void* pBuffer, std::size_t pCount, std::int64_t pOffset, F
                 const std::string& pName) {
     const int ok = Trapped(0, [&] {
         if (!pHandle) {
-            if (pName.empty()) return 0;
-            int fd;
-            do {
-                fd = ::open(pName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-            } while (fd < 0 && errno == EINTR);
-            if (fd < 0) return 0;
-            pHandle = FileHandle(fd);
+            pHandle = OpenFile(pName, O_WRONLY | O_CREAT);
+            if (!pHandle) return 0;
         }
         const off_t pos = pOffset == -1
                               ? ::lseek(pHandle.Fd(), 0, SEEK_END)

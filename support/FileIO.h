@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Raw, unbuffered file access by name or by handle with 64-bit offsets.
@@ -37,6 +38,17 @@ std::int32_t FileSizeOfPath(const std::string& pName, std::int64_t& pSize);
 
 // 64-bit value to a 32-bit WAV size field: negative gives 0, above 4294967295 gives 0xFFFFFFFF.
 [[nodiscard]] std::uint32_t SaturateToDword(std::int64_t pValue) noexcept;
+
+// The loops every read and write of the program goes through: interrupted calls are repeated.
+// Opens pName with open(2)'s pFlags (O_CLOEXEC added); empty handle on failure.
+[[nodiscard]] FileHandle OpenFile(const std::string& pName, int pFlags, unsigned pMode = 0666);
+// Reads pCount bytes at pOffset; stops early only at the end of the file. Bytes read, or -1.
+[[nodiscard]] std::int64_t ReadAt(const FileHandle& pHandle, void* pBuffer, std::size_t pCount,
+                                  std::int64_t pOffset);
+// Writes all pCount bytes at the file position (the end, for a file opened to append).
+[[nodiscard]] bool WriteAll(int pFd, const void* pBuffer, std::size_t pCount);
+// The whole content of a file read from its start; nothing on failure.
+[[nodiscard]] std::optional<std::string> ReadWhole(const FileHandle& pHandle);
 
 // Opens an existing file for reading; empty handle on failure.
 [[nodiscard]] FileHandle OpenForRead(const std::string& pName);

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -48,10 +49,6 @@ PathParts Split(const std::string& pPath) {
         p.Extension = name.substr(dot + 1);
     }
     return p;
-}
-
-std::string ToLower(const std::string& pText) {
-    return QString::fromStdString(pText).toLower().toStdString();
 }
 
 std::string ToUpper(const std::string& pText) {
@@ -118,6 +115,24 @@ std::string TrimSpaces(const std::string& pText) {
     if (first == std::string::npos) return {};
     const auto last = pText.find_last_not_of(' ');
     return pText.substr(first, last - first + 1);
+}
+
+std::string LowerCase(const std::string& pText) {
+    return QString::fromStdString(pText).toLower().toStdString();
+}
+
+std::optional<std::int32_t> IntegerText(const std::string& pText) {
+    const std::string text = TrimSpaces(pText);
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::string KilohertzText(std::int32_t pRate) {
+    char text[32];
+    const auto r = std::to_chars(text, text + sizeof text, double(pRate) / 1000.0);
+    return std::string(text, r.ptr);
 }
 
 namespace {
@@ -213,23 +228,15 @@ int CopyFileSafe(const std::string& pSource, const std::string& pTarget, int pOv
         if (!out) return 0;
         std::vector<char> buffer(1 << 20);
         bool ok = true;
-        for (;;) {
-            const ssize_t n = ::read(in.Fd(), buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR) continue;
+        for (std::int64_t at = 0;;) {
+            const std::int64_t n = ReadAt(in, buffer.data(), buffer.size(), at);
             if (n <= 0) {
                 ok = n == 0;
                 break;
             }
-            std::size_t put = 0;
-            while (ok && put < static_cast<std::size_t>(n)) {
-                const ssize_t w = ::write(out.Fd(), buffer.data() + put, static_cast<std::size_t>(n) - put);
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0)
-                    ok = false;
-                else
-                    put += static_cast<std::size_t>(w);
-            }
+            ok = WriteAll(out.Fd(), buffer.data(), static_cast<std::size_t>(n));
             if (!ok) break;
+            at += n;
         }
         if (!out.Close()) ok = false;
         if (!ok) ::unlink(pTarget.c_str());
@@ -252,9 +259,9 @@ std::string EnsureExtension(const std::string& pPath, const std::string& pExtens
     std::string ext = TrimSpaces(pExtension);
     if (pPath.empty() || ext.empty()) return pPath;
     if (ext.front() != '.') ext.insert(0, 1, '.');
-    if (pPath.size() >= ext.size() && ToLower(pPath.substr(pPath.size() - ext.size())) == ToLower(ext))
+    if (pPath.size() >= ext.size() && LowerCase(pPath.substr(pPath.size() - ext.size())) == LowerCase(ext))
         return pPath;
-    return pPath + ToLower(ext);
+    return pPath + LowerCase(ext);
 }
 
 std::string SplitPath(const std::string& pPath, int pFolder, int pBackslash, int pBaseName, int pDot,
@@ -268,9 +275,21 @@ std::string SplitPath(const std::string& pPath, int pFolder, int pBackslash, int
     if (pBaseName) out += p.Base;
     if (pDot && p.HasDot) out += '.';
     if (pExtension) out += p.Extension;
-    if (pCase == 1) return ToLower(out);
+    if (pCase == 1) return LowerCase(out);
     if (pCase == 2) return ToUpper(out);
     return out;
+}
+
+std::string Extension(const std::string& pPath) {
+    return SplitPath(pPath, 0, 0, 0, 0, 1, 1);
+}
+
+std::string FolderOf(const std::string& pPath) {
+    return SplitPath(pPath, 1, 1, 0, 0, 0);
+}
+
+std::string BaseName(const std::string& pPath) {
+    return SplitPath(pPath, 0, 0, 1, 0, 0);
 }
 
 std::string MakeNumberedName(const std::string& pPath, int pKeepFolder, int pKeepExtension, int pDigits,
@@ -278,8 +297,8 @@ std::string MakeNumberedName(const std::string& pPath, int pKeepFolder, int pKee
     return Trapped(std::string(), [&]() -> std::string {
         if (pForce == 0 && !EntryExists(pPath))
             return SplitPath(pPath, pKeepFolder, pKeepFolder, 1, pKeepExtension, pKeepExtension);
-        const std::string folder = SplitPath(pPath, 1, 1, 0, 0, 0);
-        const std::string base = SplitPath(pPath, 0, 0, 1, 0, 0);
+        const std::string folder = FolderOf(pPath);
+        const std::string base = BaseName(pPath);
         const std::string dotExt = SplitPath(pPath, 0, 0, 0, 1, 1);
         constexpr long kLastNumber = 10'000'000;
         for (long n = 1; n <= kLastNumber; ++n) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,13 @@ int DeleteFileSafe(const std::string& pPath);
 [[nodiscard]] std::string SplitPath(const std::string& pPath, int pFolder, int pBackslash, int pBaseName,
                                     int pDot, int pExtension, int pCase = 0);
 
+// The named parts of SplitPath: the lower-cased extension without its dot ("wav"); the folder
+// with its trailing separator ("/music/", empty for a bare name); the name without folder and
+// extension ("song").
+[[nodiscard]] std::string Extension(const std::string& pPath);
+[[nodiscard]] std::string FolderOf(const std::string& pPath);
+[[nodiscard]] std::string BaseName(const std::string& pPath);
+
 // A name that no existing file has: the path itself, or base + number + extension.
 [[nodiscard]] std::string MakeNumberedName(const std::string& pPath, int pKeepFolder, int pKeepExtension,
                                            int pDigits, int pForce);
@@ -66,6 +74,12 @@ void WaitWithEvents(int pMilliseconds, int pSleepMilliseconds);
 
 // Spaces removed at both ends, as the system's text fields are trimmed.
 [[nodiscard]] std::string TrimSpaces(const std::string& pText);
+// The text in lower case, non-ASCII letters included.
+[[nodiscard]] std::string LowerCase(const std::string& pText);
+// The 32-bit integer a text holds (blanks around it allowed), or nothing when it holds anything else.
+[[nodiscard]] std::optional<std::int32_t> IntegerText(const std::string& pText);
+// A rate in kHz as its shortest decimal text: 44100 gives "44.1", 22050 "22.05", 48000 "48".
+[[nodiscard]] std::string KilohertzText(std::int32_t pRate);
 
 } // namespace Support
 

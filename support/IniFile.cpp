@@ -5,7 +5,6 @@
 
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
@@ -29,17 +28,11 @@ bool SameName(const std::string& pA, const std::string& pB) {
 
 // A whole file as lines, without their line ends; nothing when it cannot be read.
 std::optional<std::vector<std::string>> ReadLines(const std::string& pFile) {
-    Support::FileHandle file = Support::OpenForRead(pFile);
+    const Support::FileHandle file = Support::OpenForRead(pFile);
     if (!file) return std::nullopt;
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.Fd(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        text.append(buffer, std::size_t(n));
-    }
+    const std::optional<std::string> whole = Support::ReadWhole(file);
+    if (!whole) return std::nullopt;
+    const std::string& text = *whole;
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -92,16 +85,7 @@ bool WriteWhole(const std::string& pFile, const std::string& pText) {
     struct stat st {};
     const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : mode_t(0644);
     ::fchmod(fd, mode);
-    std::size_t put = 0;
-    bool ok = true;
-    while (ok && put < pText.size()) {
-        const ssize_t n = ::write(fd, pText.data() + put, pText.size() - put);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            put += std::size_t(n);
-    }
+    bool ok = Support::WriteAll(fd, pText.data(), pText.size());
     ok = ok && ::fsync(fd) == 0;
     ok = handle.Close() && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;

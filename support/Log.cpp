@@ -19,13 +19,7 @@ std::atomic<std::int32_t> g_LogEnabled{0};
 
 std::int32_t ToInt(const std::string& pText) {
     // Settings hold text; a number that does not parse counts as 0, as an empty field would.
-    try {
-        std::size_t used = 0;
-        const double v = std::stod(pText, &used);
-        if (v >= -2147483648.0 && v <= 2147483647.0) return std::int32_t(v);
-    } catch (...) {
-    }
-    return 0;
+    return IntegerText(pText).value_or(0);
 }
 } // namespace
 
@@ -70,14 +64,9 @@ void WriteLog(const std::string& pText, int pIsError) {
         std::int64_t size = 0;
         if (FileExists(file) && FileSizeOfPath(file, size) > kLogRestartBytes) DeleteFileSafe(file);
         const std::string line = FormatTimestamp() + " " + pText + "\r\n";
-        int fd;
-        do {
-            fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return;
-        FileHandle handle(fd);
+        const FileHandle handle = OpenFile(file, O_WRONLY | O_CREAT | O_APPEND);
         // One write per line keeps lines whole when two processes log at once.
-        (void)!::write(fd, line.data(), line.size());
+        if (handle) (void)WriteAll(handle.Fd(), line.data(), line.size());
     } catch (...) {
         // Logging never fails visibly.
     }

@@ -5,7 +5,6 @@
 #include "support/MessageBox.h"
 
 #include <QApplication>
-#include <QString>
 
 #include <cstdio>
 #include <filesystem>

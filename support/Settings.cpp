@@ -4,8 +4,6 @@
 #include "support/FileUtil.h"
 #include "support/IniFile.h"
 
-#include <QString>
-
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -27,10 +25,6 @@ struct Globals {
 Globals& State() {
     static Globals g;
     return g;
-}
-
-std::string Lower(const std::string& pText) {
-    return QString::fromStdString(pText).toLower().toStdString();
 }
 
 std::string ConfigHome() {
@@ -150,15 +144,17 @@ int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::str
 }
 
 std::string DefaultRegistryKey(const std::string& pStoreName) {
-    return "Software\\" + Lower(kCompanyName) + "\\" + Lower(pStoreName.empty() ? AppTitle() : pStoreName);
+    return "Software\\" + LowerCase(kCompanyName) + "\\" +
+           LowerCase(pStoreName.empty() ? AppTitle() : pStoreName);
 }
 
 std::string RegistryFile(const std::string& pKey) {
     std::string relative = pKey;
     const std::string software = "software\\";
-    if (Lower(relative.substr(0, software.size())) == software) relative = relative.substr(software.size());
+    if (LowerCase(relative.substr(0, software.size())) == software)
+        relative = relative.substr(software.size());
     std::string path;
-    for (const char c : Lower(relative))
+    for (const char c : LowerCase(relative))
         path += c == '\\' ? '/' : c;
     // A key never climbs out of the store's folder.
     std::filesystem::path normal = std::filesystem::path(path).lexically_normal();

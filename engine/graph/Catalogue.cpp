@@ -2,21 +2,53 @@
 // May include nothing from GStreamer.
 #include "engine/graph/Catalogue.h"
 
-#include <QString>
+#include "engine/graph/FilterGraph.h"
+#include "support/FileUtil.h"
+
+#include <atomic>
 
 namespace Graph {
 
+namespace {
+std::atomic<const std::vector<CatalogueEntry>*> g_Installed{nullptr};
+const std::vector<CatalogueEntry>& Table();
+} // namespace
+
 const std::vector<CatalogueEntry>& Catalogue() {
+    const std::vector<CatalogueEntry>* installed = g_Installed.load();
+    return installed != nullptr ? *installed : Table();
+}
+
+void UseCatalogue(const std::vector<CatalogueEntry>* pTable) {
+    g_Installed.store(pTable);
+}
+
+std::size_t PreferredOutput(const std::vector<std::string>& pOutputIds) {
+    for (std::size_t i = 0; i < pOutputIds.size(); ++i) {
+        std::string id = Support::LowerCase(pOutputIds[i]);
+        std::erase(id, ' ');
+        if (id.find("audio") != std::string::npos ||
+            (id.find('1') != std::string::npos && id.find("stream") != std::string::npos))
+            return i;
+    }
+    return 0;
+}
+
+namespace {
+
+const std::vector<CatalogueEntry>& Table() {
     using K = FilterKind;
     static const std::vector<CatalogueEntry> table{
         {"File Source (Async.)", K::FileSource, {"filesrc"}, {}, {}, {"Output"}},
         {"Wave Parser", K::Parser, {"parsebin", "wavparse", "aiffparse"}, {}, {"input pin"}, {"output"}},
+        // It reads MPEG audio and system streams, not the RIFF wrapper of MPEG audio in a WAV file.
         {"MPEG-I Stream Splitter",
          K::Splitter,
          {"parsebin", "mpegaudioparse"},
          {},
          {"Input"},
-         {"Audio", "Video"}},
+         {"Audio", "Video"},
+         {"audio/mpeg", "video/mpeg", "video/mpeg-sys", "application/x-id3", "application/x-apetag"}},
         {"MPEG Audio Decoder",
          K::MpegDecoder,
          {"mpegaudioparse", "mpg123audiodec"},
@@ -85,10 +117,12 @@ const std::vector<CatalogueEntry>& Catalogue() {
     return table;
 }
 
+} // namespace
+
 const CatalogueEntry* FindEntry(const std::string& pName) {
-    const QString wanted = QString::fromStdString(pName).trimmed().toLower();
+    const std::string wanted = Support::LowerCase(Support::TrimSpaces(pName));
     for (const CatalogueEntry& entry : Catalogue())
-        if (QString::fromStdString(entry.Name).toLower() == wanted) return &entry;
+        if (Support::LowerCase(entry.Name) == wanted) return &entry;
     return nullptr;
 }
 

@@ -29,10 +29,15 @@ struct CatalogueEntry {
     std::string Decoder;
     std::vector<std::string> Inputs;
     std::vector<std::string> Outputs;
+    // The kinds of file (media types) the input takes straight from a file source; empty: any.
+    std::vector<std::string> Accepts = {};
 };
 
 // The whole table, in the order the registry lists it.
 [[nodiscard]] const std::vector<CatalogueEntry>& Catalogue();
+// Puts pTable (not owned) in place of the table for the whole process, as when filters are
+// uninstalled; null returns to the table.
+void UseCatalogue(const std::vector<CatalogueEntry>* pTable);
 [[nodiscard]] const CatalogueEntry* FindEntry(const std::string& pName);
 
 } // namespace Graph

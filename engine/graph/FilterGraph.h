@@ -33,6 +33,11 @@ public:
     virtual bool SetFileName(const std::string& pPath) = 0;
 };
 
+// Of a filter's output pins (their identifiers, in order), the one a chain connects: the first
+// whose identifier, lower-cased and without blanks, holds "audio", or both "1" and "stream";
+// else the first.
+[[nodiscard]] std::size_t PreferredOutput(const std::vector<std::string>& pOutputIds);
+
 enum class GraphState { Stopped = 0, Paused = 1, Running = 2 };
 
 // Event codes WaitForCompletion reports.

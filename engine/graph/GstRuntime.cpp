@@ -3,12 +3,15 @@
 #include "engine/graph/AudioDevices.h"
 #include "engine/graph/Catalogue.h"
 #include "engine/graph/FilterGraph.h"
+#include "engine/graph/GstPtr.h"
+#include "support/FileIO.h"
 #include "support/Log.h"
 
-#include <gst/gst.h>
+#include <gst/base/gsttypefindhelper.h>
 
-#include <QString>
-
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -18,33 +21,16 @@ namespace Graph {
 
 namespace {
 
-constexpr GstClockTime kPrerollTimeout = 10 * GST_SECOND;
-
-struct UnrefObject {
-    void operator()(gpointer p) const noexcept {
-        if (p != nullptr) gst_object_unref(p);
-    }
-};
-struct FreeCaps {
-    void operator()(GstCaps* p) const noexcept {
-        if (p != nullptr) gst_caps_unref(p);
-    }
-};
-struct FreeMessage {
-    void operator()(GstMessage* p) const noexcept {
-        if (p != nullptr) gst_message_unref(p);
-    }
-};
-using BusPtr = std::unique_ptr<GstBus, UnrefObject>;
-using PadPtr = std::unique_ptr<GstPad, UnrefObject>;
-using CapsPtr = std::unique_ptr<GstCaps, FreeCaps>;
-using MessagePtr = std::unique_ptr<GstMessage, FreeMessage>;
+// Waiting for a graph to preroll or a parser to reach the end: a graph whose source reads nothing
+// for kNoProgress has given up, whatever it says; one that keeps reading gets up to kFlowing.
+constexpr auto kNoProgress = std::chrono::milliseconds(1500);
+constexpr auto kFlowing = std::chrono::seconds(60);
+constexpr GstClockTime kBusSlice = 100 * GST_MSECOND;
+// What the file type is told from: the file's first bytes.
+constexpr std::size_t kTypeBytes = 65536;
 
 bool HasFactory(const std::string& pName) {
-    GstElementFactory* factory = gst_element_factory_find(pName.c_str());
-    if (factory == nullptr) return false;
-    gst_object_unref(factory);
-    return true;
+    return FactoryPtr(gst_element_factory_find(pName.c_str())) != nullptr;
 }
 
 GstElement* Make(const char* pFactory) {
@@ -105,7 +91,7 @@ private:
     GstPad* c_Ghost; // owned by the bin
     PinDirection c_Direction;
     std::string c_Name;
-    GstElement* c_Inserted = nullptr; // a decoder put between this pin and its peer
+    std::vector<GstElement*> c_Inserted; // what was put between this pin and its peer (owned by the pipeline)
 };
 
 class GstFilter final : public Filter {
@@ -124,8 +110,11 @@ public:
     bool Filename(const std::string& pPath) override {
         if (c_FileSource == nullptr) return false;
         g_object_set(c_FileSource, "location", pPath.c_str(), nullptr);
+        c_Location = pPath;
         return true;
     }
+    // The file a file source reads.
+    const std::string& Location() const { return c_Location; }
     bool SetFileName(const std::string& pPath) override {
         if (c_FileSink == nullptr) return false;
         g_object_set(c_FileSink, "location", pPath.c_str(), nullptr);
@@ -150,6 +139,7 @@ private:
     static void OnNoMorePads(GstElement* pElement, gpointer pSelf);
     static void OnHaveType(GstElement* pFind, guint pProbability, GstCaps* pCaps, gpointer pSelf);
     static void OnDemuxedPad(GstElement* pDemuxer, GstPad* pPad, gpointer pSelf);
+    static GstPadProbeReturn OnWriterCaps(GstPad* pPad, GstPadProbeInfo* pInfo, gpointer pSelf);
     GstElement* AddInner(const char* pFactory);
     void AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget);
     void Build();
@@ -162,23 +152,113 @@ private:
     GstElement* c_FileSink = nullptr;
     GstElement* c_Volume = nullptr;
     GstElement* c_Panorama = nullptr;
+    GstElement* c_WriterFormat = nullptr;
+    std::string c_Location;
     std::vector<std::unique_ptr<GstPin>> c_Pins;
     std::mutex c_Lock;
     bool c_AudioBound = false;
 };
 
+// Waits on pPipeline's bus for one of pTypes while its file source reads. Null when the wait gave
+// up: no progress for kNoProgress, or kFlowing in all.
+MessagePtr WaitWhileFlowing(GstElement* pPipeline, GstMessageType pTypes,
+                            const std::atomic<std::uint64_t>& pFlow) {
+    using Clock = std::chrono::steady_clock;
+    const BusPtr bus(gst_element_get_bus(pPipeline));
+    const auto start = Clock::now();
+    auto lastChange = start;
+    std::uint64_t seen = pFlow.load();
+    for (;;) {
+        MessagePtr message(gst_bus_timed_pop_filtered(bus.get(), kBusSlice, pTypes));
+        if (message) return message;
+        const auto now = Clock::now();
+        if (const std::uint64_t flow = pFlow.load(); flow != seen) {
+            seen = flow;
+            lastChange = now;
+        }
+        if (now - lastChange >= kNoProgress || now - start >= kFlowing) return nullptr;
+    }
+}
+
+// Counts the buffers that pass a pad, pushed or pulled: the graph's sign of life.
+GstPadProbeReturn CountFlow(GstPad*, GstPadProbeInfo*, gpointer pCounter) {
+    static_cast<std::atomic<std::uint64_t>*>(pCounter)->fetch_add(1);
+    return GST_PAD_PROBE_OK;
+}
+
+void WatchFlow(GstPad* pPad, std::atomic<std::uint64_t>& pCounter) {
+    gst_pad_add_probe(pPad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      CountFlow, &pCounter, nullptr);
+}
+
+// The length a parser finds when it reads pPath to its end: for streams that carry no length
+// (raw AAC), whose estimate from the first frames alone is too rough. Negative when unknown.
+// What a parse-only pass over a file has seen: the end of its last timed buffer.
+struct ParseScan {
+    std::atomic<std::uint64_t> Flow{0};
+    std::mutex Lock;
+    gint64 End = -1;
+    GstBin* Bin = nullptr;
+
+    static GstPadProbeReturn Buffer(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
+        auto* self = static_cast<ParseScan*>(pSelf);
+        self->Flow.fetch_add(1);
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
+        if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+            const gint64 end =
+                gint64(GST_BUFFER_PTS(buffer)) +
+                (GST_BUFFER_DURATION_IS_VALID(buffer) ? gint64(GST_BUFFER_DURATION(buffer)) : 0);
+            std::lock_guard lock(self->Lock);
+            self->End = std::max(self->End, end);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    static void Added(GstElement*, GstPad* pPad, gpointer pSelf) {
+        auto* self = static_cast<ParseScan*>(pSelf);
+        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+        if (sink == nullptr) return;
+        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+        gst_bin_add(self->Bin, sink);
+        gst_element_sync_state_with_parent(sink);
+        const PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+        gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, Buffer, self, nullptr);
+        gst_pad_link(pPad, sinkPad.get());
+    }
+};
+
+// The length a parser finds when it reads pPath to its end: for streams that carry no length
+// (raw AAC), whose estimate from the first frames alone is too rough. Negative when unknown.
+gint64 ParsedLength(const std::string& pPath) {
+    // Declared first, so that the pipeline and its threads are gone before it is.
+    ParseScan scan;
+    PipelinePtr pipeline = OwnPipeline(gst_pipeline_new(nullptr));
+    GstElement* source = gst_element_factory_make("filesrc", nullptr);
+    GstElement* parser = gst_element_factory_make("parsebin", nullptr);
+    for (GstElement* e : {source, parser})
+        if (e != nullptr) gst_bin_add(GST_BIN(pipeline.get()), e);
+    if (source == nullptr || parser == nullptr || !gst_element_link(source, parser)) return -1;
+    g_object_set(source, "location", pPath.c_str(), nullptr);
+    scan.Bin = GST_BIN(pipeline.get());
+    const PadPtr read(gst_element_get_static_pad(source, "src"));
+    WatchFlow(read.get(), scan.Flow);
+    g_signal_connect(parser, "pad-added", G_CALLBACK(ParseScan::Added), &scan);
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) return -1;
+    const MessagePtr message =
+        WaitWhileFlowing(pipeline.get(), GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR), scan.Flow);
+    const bool complete = message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS;
+    // Stopped before the scan is read: no streaming thread writes to it any more.
+    pipeline.reset();
+    return complete ? scan.End : -1;
+}
+
 class GstGraph final : public FilterGraph {
 public:
     GstGraph()
-        : c_Pipeline(gst_pipeline_new(nullptr)) {
-        if (c_Pipeline != nullptr) gst_object_ref_sink(c_Pipeline);
-    }
+        : c_Pipeline(OwnPipeline(gst_pipeline_new(nullptr))) {}
     ~GstGraph() override {
+        // The pipeline goes first: its streaming threads call into the filters' pads.
+        c_Pipeline.reset();
         c_Filters.clear();
-        if (c_Pipeline != nullptr) {
-            gst_element_set_state(c_Pipeline, GST_STATE_NULL);
-            gst_object_unref(c_Pipeline);
-        }
     }
     std::vector<std::string> RegisteredFilters() const override {
         std::vector<std::string> names;
@@ -192,7 +272,7 @@ public:
     }
     Filter* AddFilter(const std::string& pRegisteredName) override {
         const CatalogueEntry* entry = FindEntry(pRegisteredName);
-        if (entry == nullptr || c_Pipeline == nullptr) return nullptr;
+        if (entry == nullptr || !c_Pipeline) return nullptr;
         auto filter = std::make_unique<GstFilter>(*this, *entry);
         if (!filter->Valid()) return nullptr;
         c_Filters.push_back(std::move(filter));
@@ -206,49 +286,53 @@ public:
     }
     bool Run() override {
         c_Completed = 0;
-        return gst_element_set_state(c_Pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        return gst_element_set_state(Pipeline(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
     }
     bool Pause() override {
-        return gst_element_set_state(c_Pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+        return gst_element_set_state(Pipeline(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
     }
     bool Stop() override {
         // Stopping releases the files: the writer closes its output here.
-        return gst_element_set_state(c_Pipeline, GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
+        return gst_element_set_state(Pipeline(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
     }
     GraphState State(int pTimeoutMs) override {
         GstState state = GST_STATE_NULL;
-        gst_element_get_state(c_Pipeline, &state, nullptr, GstClockTime(pTimeoutMs) * GST_MSECOND);
+        gst_element_get_state(Pipeline(), &state, nullptr, GstClockTime(pTimeoutMs) * GST_MSECOND);
         if (state == GST_STATE_PLAYING) return GraphState::Running;
         if (state == GST_STATE_PAUSED) return GraphState::Paused;
         return GraphState::Stopped;
     }
     long WaitForCompletion(int pTimeoutMs) override {
         if (c_Completed != 0) return c_Completed;
-        BusPtr bus(gst_element_get_bus(c_Pipeline));
-        MessagePtr message(gst_bus_timed_pop_filtered(bus.get(), GstClockTime(pTimeoutMs) * GST_MSECOND,
-                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        const BusPtr bus(gst_element_get_bus(Pipeline()));
+        const MessagePtr message(
+            gst_bus_timed_pop_filtered(bus.get(), GstClockTime(pTimeoutMs) * GST_MSECOND,
+                                       GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
         if (!message) return 0;
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
             c_Completed = kEventComplete;
         } else {
-            GError* error = nullptr;
-            gst_message_parse_error(message.get(), &error, nullptr);
-            Support::WriteLog(std::string("Graph error: ") + (error != nullptr ? error->message : "unknown"),
-                              0);
-            if (error != nullptr) g_error_free(error);
+            LogError(message.get());
             c_Completed = kEventErrorAbort;
         }
         return c_Completed;
     }
     double Duration() override {
         Preroll();
+        if (c_Completed == kEventErrorAbort) return 0;
         gint64 duration = 0;
-        if (!gst_element_query_duration(c_Pipeline, GST_FORMAT_TIME, &duration) || duration < 0) return 0;
-        return double(duration) / double(GST_SECOND);
+        if (gst_element_query_duration(Pipeline(), GST_FORMAT_TIME, &duration) && duration >= 0)
+            return double(duration) / double(GST_SECOND);
+        // The stream carries no length: the parser reads the file through to find it, once.
+        if (c_ParsedLength == kNotParsed) {
+            const std::string path = SourcePath();
+            c_ParsedLength = Support::OpenForRead(path) ? ParsedLength(path) : -1;
+        }
+        return c_ParsedLength > 0 ? double(c_ParsedLength) / double(GST_SECOND) : 0;
     }
     double CurrentPosition() override {
         gint64 position = 0;
-        if (gst_element_query_position(c_Pipeline, GST_FORMAT_TIME, &position) && position >= 0)
+        if (gst_element_query_position(Pipeline(), GST_FORMAT_TIME, &position) && position >= 0)
             return double(position) / double(GST_SECOND);
         // A writer's byte stream has no time: ask what feeds the writer.
         for (auto& filter : c_Filters) {
@@ -264,7 +348,8 @@ public:
     }
     void CurrentPosition(double pSeconds) override {
         Preroll();
-        gst_element_seek_simple(c_Pipeline, GST_FORMAT_TIME,
+        if (c_Completed == kEventErrorAbort) return;
+        gst_element_seek_simple(Pipeline(), GST_FORMAT_TIME,
                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                 gint64(std::max(0.0, pSeconds) * double(GST_SECOND)));
     }
@@ -272,11 +357,11 @@ public:
     void Rate(double pRate) override {
         c_Rate = pRate > 0 ? pRate : 1.0;
         GstState state = GST_STATE_NULL;
-        gst_element_get_state(c_Pipeline, &state, nullptr, 0);
+        gst_element_get_state(Pipeline(), &state, nullptr, 0);
         if (state < GST_STATE_PAUSED) return;
         gint64 position = 0;
-        gst_element_query_position(c_Pipeline, GST_FORMAT_TIME, &position);
-        gst_element_seek(c_Pipeline, c_Rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET,
+        gst_element_query_position(Pipeline(), GST_FORMAT_TIME, &position);
+        gst_element_seek(Pipeline(), c_Rate, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET,
                          position, GST_SEEK_TYPE_NONE, 0);
     }
     long Volume() override { return c_Volume; }
@@ -295,30 +380,55 @@ public:
                 g_object_set(f->Panorama(), "panorama", float(c_Balance) / 10000.0f, nullptr);
     }
 
-    GstElement* Pipeline() const { return c_Pipeline; }
+    GstElement* Pipeline() const { return c_Pipeline.get(); }
+    // Every buffer a file source of this graph hands on.
+    std::atomic<std::uint64_t>& Flow() { return c_Flow; }
 
 private:
-    // Brings the graph to its first frame, so that durations and positions can be asked; a graph
-    // that fails on the way is remembered as aborted rather than waited for.
+    static constexpr gint64 kNotParsed = -2;
+
+    static void LogError(GstMessage* pMessage) {
+        GError* error = nullptr;
+        gst_message_parse_error(pMessage, &error, nullptr);
+        const ErrorPtr owned(error);
+        Support::WriteLog(std::string("Graph error: ") + (owned ? owned->message : "unknown"), 0);
+    }
+
+    // The file the graph's source reads; empty when it has none.
+    std::string SourcePath() const {
+        for (const auto& filter : c_Filters)
+            if (filter->IsFileSource() && !filter->Location().empty()) return filter->Location();
+        return {};
+    }
+
+    // Brings the graph to its first frame, so that durations and positions can be asked. A graph
+    // that fails on the way, or whose source stops reading before it gets there, is remembered
+    // as aborted rather than waited for again.
     void Preroll() {
         GstState state = GST_STATE_NULL;
-        gst_element_get_state(c_Pipeline, &state, nullptr, 0);
+        gst_element_get_state(Pipeline(), &state, nullptr, 0);
         if (state >= GST_STATE_PAUSED || c_Completed != 0) return;
-        const GstStateChangeReturn change = gst_element_set_state(c_Pipeline, GST_STATE_PAUSED);
+        const GstStateChangeReturn change = gst_element_set_state(Pipeline(), GST_STATE_PAUSED);
         if (change == GST_STATE_CHANGE_FAILURE) {
             c_Completed = kEventErrorAbort;
             return;
         }
         if (change != GST_STATE_CHANGE_ASYNC) return;
-        BusPtr bus(gst_element_get_bus(c_Pipeline));
-        MessagePtr message(gst_bus_timed_pop_filtered(
-            bus.get(), kPrerollTimeout, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR)));
-        if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) c_Completed = kEventErrorAbort;
+        const MessagePtr message =
+            WaitWhileFlowing(Pipeline(), GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR), c_Flow);
+        if (!message || GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
+            if (!message) Support::WriteLog("Graph error: no progress", 0);
+            c_Completed = kEventErrorAbort;
+            // Nothing more will come of it: the streaming threads are let go now.
+            gst_element_set_state(Pipeline(), GST_STATE_NULL);
+        }
     }
 
-    GstElement* c_Pipeline;
+    PipelinePtr c_Pipeline;
     std::vector<std::unique_ptr<GstFilter>> c_Filters;
+    std::atomic<std::uint64_t> c_Flow{0};
     long c_Completed = 0;
+    gint64 c_ParsedLength = kNotParsed;
     double c_Rate = 1.0;
     long c_Volume = 0;
     long c_Balance = 0;
@@ -331,15 +441,8 @@ GstFilter::GstFilter(GstGraph& pGraph, const CatalogueEntry& pEntry)
 }
 
 int GstFilter::AudioOutputIndex() const {
-    // The output the pin choice would take: the audio one, or the second stream.
-    for (std::size_t i = 0; i < c_Entry.Outputs.size(); ++i) {
-        QString id = QString::fromStdString(c_Entry.Outputs[i]).toLower();
-        id.remove(QLatin1Char(' '));
-        if (id.contains(QStringLiteral("audio")) ||
-            (id.contains(QStringLiteral("1")) && id.contains(QStringLiteral("stream"))))
-            return int(i);
-    }
-    return 0;
+    // The output the pin choice will take.
+    return PreferredOutput(c_Entry.Outputs);
 }
 
 void GstFilter::AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget) {
@@ -375,11 +478,13 @@ void GstFilter::Build() {
     switch (c_Entry.Kind) {
     case FilterKind::FileSource: {
         c_FileSource = add("filesrc");
+        WatchFlow(pad(c_FileSource, "src").get(), c_Graph.Flow());
         AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(c_FileSource, "src").get());
         break;
     }
     case FilterKind::SourceSplit: {
         c_FileSource = add("filesrc");
+        WatchFlow(pad(c_FileSource, "src").get(), c_Graph.Flow());
         GstElement* split = add("parsebin");
         chain({c_FileSource, split});
         for (const std::string& name : c_Entry.Outputs)
@@ -404,9 +509,8 @@ void GstFilter::Build() {
         GstElement* decoder = add(c_Entry.Decoder.c_str());
         // The decoder's own 16-bit output: no float round trip on the way to the writer.
         GstElement* format = add("capsfilter");
-        GstCaps* caps = gst_caps_from_string("audio/x-raw,format=S16LE");
-        g_object_set(format, "caps", caps, nullptr);
-        gst_caps_unref(caps);
+        const CapsPtr caps(gst_caps_from_string("audio/x-raw,format=S16LE"));
+        g_object_set(format, "caps", caps.get(), nullptr);
         chain({parse, decoder, format});
         AddGhost(in, PinDirection::Input, pad(parse, "sink").get());
         AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(format, "src").get());
@@ -422,8 +526,11 @@ void GstFilter::Build() {
         GstElement* convert = add("audioconvert");
         // Deterministic integer output: no dither, no noise shaping.
         g_object_set(convert, "dithering", 0, "noise-shaping", 0, nullptr);
+        c_WriterFormat = add("capsfilter");
         GstElement* writer = add("wavdest");
-        chain({convert, writer});
+        chain({convert, c_WriterFormat, writer});
+        gst_pad_add_probe(pad(convert, "sink").get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnWriterCaps, this,
+                          nullptr);
         AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
         AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(writer, "src").get());
         break;
@@ -459,6 +566,30 @@ GstElement* GstFilter::AddInner(const char* pFactory) {
     gst_bin_add(GST_BIN(c_Bin), e);
     gst_element_sync_state_with_parent(e);
     return e;
+}
+
+// What the writer is to make of pChannels channels: a format the converter reads. Mono, stereo,
+// 5.1 and 7.1 keep their channels (surround at 16 or 24 bits, as there is no 8-bit surround
+// mode); any other layout is mixed down to stereo.
+CapsPtr WriterCaps(int pChannels) {
+    if (pChannels == 1 || pChannels == 2) return CapsPtr(gst_caps_new_any());
+    if (pChannels == 6 || pChannels == 8)
+        return CapsPtr(
+            gst_caps_from_string("audio/x-raw, format = (string) { S16LE, S24LE, S32LE, F32LE, F64LE }"));
+    return CapsPtr(gst_caps_from_string("audio/x-raw, channels = (int) 2, channel-mask = (bitmask) 0x3"));
+}
+
+GstPadProbeReturn GstFilter::OnWriterCaps(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(pInfo);
+    if (event == nullptr || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int channels = 0;
+    if (caps != nullptr && gst_caps_get_size(caps) > 0)
+        gst_structure_get_int(gst_caps_get_structure(caps, 0), "channels", &channels);
+    // Set before the converter sees the caps, so that it negotiates with the writer's new wish.
+    g_object_set(static_cast<GstFilter*>(pSelf)->c_WriterFormat, "caps", WriterCaps(channels).get(), nullptr);
+    return GST_PAD_PROBE_OK;
 }
 
 // The demuxer for containers whose audio this filter decodes itself, or null for the general
@@ -565,9 +696,21 @@ void GstFilter::OnNoMorePads(GstElement*, gpointer pSelf) {
     std::lock_guard lock(self->c_Lock);
     if (self->c_AudioBound) return;
     // Nothing will ever flow: say so instead of leaving the graph to wait.
-    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream");
-    gst_element_post_message(self->c_Bin, gst_message_new_error(GST_OBJECT(self->c_Bin), error, nullptr));
-    g_error_free(error);
+    const ErrorPtr error(
+        g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream"));
+    gst_element_post_message(self->c_Bin,
+                             gst_message_new_error(GST_OBJECT(self->c_Bin), error.get(), nullptr));
+}
+
+// The media type of a file as its first bytes tell it (empty when they do not): what a file
+// source announces on its output, and what a filter downstream may refuse.
+std::string FileType(const std::string& pPath) {
+    std::vector<std::uint8_t> head(kTypeBytes);
+    const std::int64_t got = Support::ReadFileAtCounted(head.data(), head.size(), pPath, 0);
+    if (got <= 0) return {};
+    const CapsPtr caps(gst_type_find_helper_for_data(nullptr, head.data(), gsize(got), nullptr));
+    if (!caps || gst_caps_get_size(caps.get()) == 0) return {};
+    return gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
 }
 
 bool GstPin::Connect(Pin& pInput) {
@@ -575,16 +718,32 @@ bool GstPin::Connect(Pin& pInput) {
     if (c_Direction != PinDirection::Output || input.Direction() != PinDirection::Input) return false;
     if (gst_pad_is_linked(c_Ghost) || gst_pad_is_linked(input.Pad())) return false;
     GstElement* pipeline = c_Owner.Owner().Pipeline();
+    const bool fromFile = c_Owner.Entry().Kind == FilterKind::FileSource;
+    const std::vector<std::string>& accepts = input.Owner().Entry().Accepts;
+    if (fromFile && !accepts.empty()) {
+        // A filter that reads only some kinds of file refuses the others, as media types would.
+        const std::string type = FileType(c_Owner.Location());
+        if (!type.empty() && std::find(accepts.begin(), accepts.end(), type) == accepts.end()) return false;
+    }
     if (input.Owner().WantsRaw() && !c_Owner.ProducesRaw()) {
         // The two sides do not fit: a decoder goes in between, as an intelligent connect would.
-        GstElement* decoder = Make("decodebin");
-        if (decoder == nullptr) return false;
-        gst_bin_add(GST_BIN(pipeline), decoder);
-        PadPtr sink(gst_element_get_static_pad(decoder, "sink"));
-        if (gst_pad_link(c_Ghost, sink.get()) != GST_PAD_LINK_OK) {
-            gst_bin_remove(GST_BIN(pipeline), decoder);
+        // Straight from a file it is fed through a queue2: pushed to, the WAV parser also reads
+        // MPEG audio inside RIFF, which it cannot do when it pulls (a plain queue can deadlock on
+        // the source's allocation query).
+        std::vector<GstElement*> inserted;
+        if (fromFile) inserted.push_back(Make("queue2"));
+        inserted.push_back(Make("decodebin"));
+        for (GstElement* e : inserted)
+            if (e != nullptr) gst_bin_add(GST_BIN(pipeline), e);
+        auto undo = [&] {
+            for (GstElement* e : inserted)
+                if (e != nullptr) gst_bin_remove(GST_BIN(pipeline), e);
             return false;
-        }
+        };
+        if (std::find(inserted.begin(), inserted.end(), nullptr) != inserted.end()) return undo();
+        if (inserted.size() == 2 && !gst_element_link(inserted[0], inserted[1])) return undo();
+        const PadPtr sink(gst_element_get_static_pad(inserted.front(), "sink"));
+        if (gst_pad_link(c_Ghost, sink.get()) != GST_PAD_LINK_OK) return undo();
         struct Route {
             static void Added(GstElement* pDecoder, GstPad* pPad, gpointer pTarget) {
                 auto* target = static_cast<GstPad*>(pTarget);
@@ -594,8 +753,8 @@ bool GstPin::Connect(Pin& pInput) {
                 Swallow(GST_BIN(GST_ELEMENT_PARENT(pDecoder)), pPad);
             }
         };
-        g_signal_connect(decoder, "pad-added", G_CALLBACK(Route::Added), input.Pad());
-        c_Inserted = decoder;
+        g_signal_connect(inserted.back(), "pad-added", G_CALLBACK(Route::Added), input.Pad());
+        c_Inserted = std::move(inserted);
         return true;
     }
     return gst_pad_link(c_Ghost, input.Pad()) == GST_PAD_LINK_OK;
@@ -605,13 +764,13 @@ void GstPin::Disconnect() {
     // Pins are only taken apart in a stopped graph: unlinking under a paused one can wait for
     // ever on a streaming thread that is itself waiting to preroll.
     gst_element_set_state(c_Owner.Owner().Pipeline(), GST_STATE_NULL);
-    PadPtr peer(gst_pad_get_peer(c_Ghost));
+    const PadPtr peer(gst_pad_get_peer(c_Ghost));
     if (peer) gst_pad_unlink(c_Ghost, peer.get());
-    if (c_Inserted != nullptr) {
-        gst_element_set_state(c_Inserted, GST_STATE_NULL);
-        gst_bin_remove(GST_BIN(c_Owner.Owner().Pipeline()), c_Inserted);
-        c_Inserted = nullptr;
+    for (GstElement* e : c_Inserted) {
+        gst_element_set_state(e, GST_STATE_NULL);
+        gst_bin_remove(GST_BIN(c_Owner.Owner().Pipeline()), e);
     }
+    c_Inserted.clear();
 }
 
 class GstRuntime final : public Runtime {

@@ -3,9 +3,8 @@
 #include "engine/graph/PluginRegistry.h"
 
 #include "engine/graph/AudioDevices.h"
+#include "engine/graph/GstPtr.h"
 #include "support/ComponentRegistry.h"
-
-#include <gst/gst.h>
 
 #include <cstring>
 #include <filesystem>
@@ -25,11 +24,10 @@ public:
             const gchar* name = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME);
             if (name == nullptr || std::strcmp(name, "WAV Dest") != 0) continue;
             // A plugin whose file is gone no longer counts, though this process still holds it.
-            GstPlugin* plugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory));
-            const gchar* file = plugin != nullptr ? gst_plugin_get_filename(plugin) : nullptr;
+            const PluginPtr plugin(gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(factory)));
+            const gchar* file = plugin ? gst_plugin_get_filename(plugin.get()) : nullptr;
             std::error_code ec;
             found = file == nullptr || std::filesystem::exists(file, ec);
-            if (plugin != nullptr) gst_object_unref(plugin);
         }
         gst_plugin_feature_list_free(features);
         return found;

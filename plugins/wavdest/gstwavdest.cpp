@@ -1,5 +1,7 @@
 // Stands in for "WAV Dest", the Windows DirectShow filter that writes WAV files.
 // May include GStreamer: it is the project's own plugin, loaded from the program folder.
+#include "engine/WaveHeader.h"
+
 #include <gst/audio/audio.h>
 #include <gst/gst.h>
 
@@ -59,21 +61,6 @@ GstStaticPadTemplate g_SrcTemplate =
 // the file", so it stays valid when downstream cannot seek back; a size of 0 would read as no audio.
 constexpr guint32 kUnknownSize = 0xFFFFFFFFu;
 
-void Put16(std::vector<guint8>& pOut, guint32 pValue) {
-    pOut.push_back(guint8(pValue));
-    pOut.push_back(guint8(pValue >> 8));
-}
-
-void Put32(std::vector<guint8>& pOut, guint32 pValue) {
-    Put16(pOut, pValue & 0xFFFF);
-    Put16(pOut, pValue >> 16);
-}
-
-void PutId(std::vector<guint8>& pOut, const char* pId) {
-    for (int i = 0; i < 4; ++i)
-        pOut.push_back(guint8(pId[i]));
-}
-
 // Above 4 GiB the fields stay at their maximum rather than wrap to a small, wrong size.
 guint32 Saturate(guint64 pValue) {
     return pValue > 0xFFFFFFFFull ? 0xFFFFFFFFu : guint32(pValue);
@@ -84,39 +71,14 @@ bool Extensible(const GstWavDest* pSelf) {
 }
 
 guint32 HeaderBytes(const GstWavDest* pSelf) {
-    return Extensible(pSelf) ? 68 : 44;
+    return Extensible(pSelf) ? WaveHeader::kExtensibleBytes : WaveHeader::kPlainBytes;
 }
 
 std::vector<guint8> Header(const GstWavDest* pSelf, bool pFinal, guint64 pDataBytes) {
-    const bool extensible = Extensible(pSelf);
-    const guint32 blockAlign = guint32(pSelf->Channels) * guint32(pSelf->OutBits / 8);
     const guint32 data = pFinal ? Saturate(pDataBytes) : kUnknownSize;
     const guint32 riff = pFinal ? Saturate(pDataBytes + HeaderBytes(pSelf) - 8) : kUnknownSize;
-    std::vector<guint8> h;
-    h.reserve(68);
-    PutId(h, "RIFF");
-    Put32(h, riff);
-    PutId(h, "WAVE");
-    PutId(h, "fmt ");
-    Put32(h, extensible ? 40 : 16);
-    Put16(h, extensible ? 0xFFFE : 1);
-    Put16(h, guint32(pSelf->Channels));
-    Put32(h, guint32(pSelf->Rate));
-    Put32(h, blockAlign * guint32(pSelf->Rate));
-    Put16(h, blockAlign);
-    Put16(h, guint32(pSelf->OutBits));
-    if (extensible) {
-        Put16(h, 22);
-        Put16(h, guint32(pSelf->OutBits));
-        // Speaker positions only for the layouts players agree on; otherwise none are claimed.
-        Put32(h, pSelf->Channels == 6 ? 0x3F : (pSelf->Channels == 8 ? 0xFF : 0));
-        static const guint8 kPcm[16]{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                     0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-        h.insert(h.end(), std::begin(kPcm), std::end(kPcm));
-    }
-    PutId(h, "data");
-    Put32(h, data);
-    return h;
+    return WaveHeader::Build(guint32(pSelf->Rate), guint16(pSelf->OutBits), guint16(pSelf->Channels),
+                             Extensible(pSelf), riff, data);
 }
 
 GstFlowReturn PushBytes(GstWavDest* pSelf, const std::vector<guint8>& pBytes) {

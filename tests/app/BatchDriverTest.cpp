@@ -275,6 +275,61 @@ TEST_F(Driver, FilesThatAreNotWhatTheyClaimAreSkippedAndTheRunGoesOn) {
     EXPECT_TRUE(Host.Errors.empty()) << "skipped rows show no message";
 }
 
+TEST_F(Driver, HostileHeadersEncodeWhatIsThereAndSayWhenThereIsNothing) {
+    // A streaming recorder's header (data size 0xFFFFFFFF) over one second, in the target format;
+    // and a WAV without frames.
+    Bytes stream = ToneWav(2, 22050, 1);
+    stream[40] = stream[41] = stream[42] = stream[43] = 0xFF;
+    Source("stream.wav", stream);
+    Source("empty.wav", PcmWav(2, 22050, 16, {}));
+    Host.Opts.Encmp3Enabled = true;
+    Host.Opts.Encmp3 = 1;
+    Host.Opts.Mp3BitRateText = "64";
+    Start();
+    ASSERT_EQ(Outcome(0), RowOutcome::Converted) << Host.Results.at(0).Detail;
+    MpegInfo mpeg;
+    ASSERT_EQ(FCT_mpeg::ReadMpegInfo(Out + "/stream.mp3", mpeg, 0), 1);
+    EXPECT_NEAR(mpeg.Milliseconds, 1000, 100) << "the audio present, not 27 hours of silence";
+    EXPECT_EQ(Outcome(1), RowOutcome::Failed);
+    EXPECT_EQ(Host.Results.at(1).Detail, "no audio (the file holds no samples)");
+    EXPECT_EQ(OutFiles(), (Names{"stream.mp3"}));
+}
+
+TEST_F(Driver, PcmOutsideTheTenModesIsDecodedThenConverted) {
+    // 0.2 s of each: 32-bit integer, four channels, six channels at 8 bits, 12 bits in 16.
+    const std::size_t frames = 8820;
+    const auto samples = [&](int pChannels, int pBytes) {
+        Bytes data;
+        for (std::size_t i = 0; i < frames; ++i)
+            for (int c = 0; c < pChannels; ++c) {
+                const auto v = std::int32_t(0.3 * std::sin(0.06 * double(i)) * 2147483647.0);
+                const auto u = std::uint32_t(pBytes == 1 ? (v >> 24) + 128 : v);
+                for (int b = 4 - pBytes; b < 4; ++b)
+                    data.push_back(std::uint8_t(pBytes == 1 ? u : u >> (8 * b)));
+            }
+        return data;
+    };
+    Bytes twelve = FmtBody(1, 2, 44100, 16);
+    twelve[14] = 12; // bits per sample; block align and rate stay those of 16-bit frames
+    const std::vector<std::pair<std::string, Bytes>> files{
+        {"int32.wav", PcmWav(2, 44100, 32, samples(2, 4))},
+        {"quad.wav", PcmWav(4, 44100, 16, samples(4, 2))},
+        {"six8.wav", PcmWav(6, 44100, 8, samples(6, 1))},
+        {"twelve.wav", Riff({Chunk("fmt ", twelve), Chunk("data", samples(2, 2))})},
+    };
+    for (const auto& [name, bytes] : files)
+        Source(name, bytes);
+    Start();
+    for (std::size_t row = 0; row < files.size(); ++row) {
+        SCOPED_TRACE(files[row].first);
+        ASSERT_EQ(Outcome(int(row)), RowOutcome::Converted) << Host.Results.at(int(row)).Detail;
+        const WaveInfo info = WaveMMIO::GetWaveInfo(Host.Results.at(int(row)).Output);
+        EXPECT_EQ(info.SamplesPerSec, 22050);
+        EXPECT_EQ(info.Mode, 3);
+        EXPECT_NEAR(info.Frames, int(frames / 2), 2);
+    }
+}
+
 TEST_F(Driver, DecodeOnlyWritesTheDecoderOutputUnconverted) {
     if (!AppTestFiles::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
     ASSERT_TRUE(AppTestFiles::MakeWithGst(In + "/a.ogg", "vorbisenc ! oggmux", 1.0));

@@ -1,9 +1,12 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_FGraph.h"
+#include "engine/FCT_Quartz.h"
 #include "engine/WaveMMIO.h"
 #include "engine/graph/AudioDevices.h"
+#include "engine/graph/Catalogue.h"
 #include "engine/graph/PluginRegistry.h"
 #include "support/Registration.h"
+#include "tests/common/ProgramFixture.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -49,9 +52,11 @@ struct Kind {
 };
 
 class Decode : public ::testing::Test {
+public:
+    static bool HaveLauncher() { return std::system("gst-launch-1.0 --version >/dev/null 2>&1") == 0; }
+
 protected:
     TempDir Dir;
-    static bool HaveLauncher() { return std::system("gst-launch-1.0 --version >/dev/null 2>&1") == 0; }
 };
 
 TEST_F(Decode, EveryAcceptedTypeBecomesAPcmWav) {
@@ -97,6 +102,80 @@ TEST_F(Decode, EveryAcceptedTypeBecomesAPcmWav) {
         EXPECT_NEAR(info.Frames, kFrames, k.Tolerance);
         EXPECT_EQ(TestFiles::ReadFile(source), original) << "the source is never touched";
     }
+}
+
+// Decodes through FCT_Quartz's ladder, with the information log on.
+class DecodeLadder : public ProgramFixture {
+protected:
+    void SetUp() override {
+        ProgramFixture::SetUp();
+        Support::LogEnabled(1);
+    }
+    [[nodiscard]] std::string Log() { return Text(Dir / "log/Tolvane.log"); }
+    static bool Has(const std::string& pText, const std::string& pPart) {
+        return pText.find(pPart) != std::string::npos;
+    }
+};
+
+TEST_F(DecodeLadder, MpegInsideWavDecodesThroughTheLastFallback) {
+    if (!Decode::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    // The MP3 chain's splitter cannot read the RIFF wrapper: both attempts fail, and the runtime's
+    // own connection logic decodes it.
+    for (const auto& [tag, encoder] :
+         std::vector<std::pair<std::uint16_t, std::string>>{{85, "lamemp3enc"}, {80, "twolamemp2enc"}}) {
+        SCOPED_TRACE(tag);
+        std::filesystem::remove(Dir / "log/Tolvane.log");
+        ASSERT_TRUE(Make(kTone + encoder, Dir / "audio.mpa"));
+        const std::string source = Dir / "wrapped.wav";
+        TestFiles::Bytes fmt = TestFiles::FmtBody(tag, 2, 44100, 0, 2);
+        fmt[8] = 0x80, fmt[9] = 0x3E; // 16000 bytes a second, blocks of 1 byte, as writers put it
+        fmt[12] = 1;
+        TestFiles::WriteFile(
+            source, TestFiles::Riff({TestFiles::Chunk("fmt ", fmt),
+                                     TestFiles::Chunk("data", TestFiles::ReadFile(Dir / "audio.mpa"))}));
+        C_DecodeAudio decoder;
+        int reports = 0;
+        QObject::connect(
+            &decoder, &C_DecodeAudio::Prog, &decoder,
+            [&](float, std::int32_t& pCancel) { pCancel = ++reports > 300; }, Qt::DirectConnection);
+        EXPECT_EQ(decoder.DecodeAudio(source, Dir / "out.wav"), 1);
+        const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "out.wav");
+        EXPECT_EQ(info.Valid, 1);
+        EXPECT_NEAR(info.Frames, kFrames, 2 * 1152 + 2 * 1152);
+        EXPECT_TRUE(Has(Log(), "SetupPinsToDecode failed 1")) << Log();
+        EXPECT_FALSE(Has(Log(), "RenderPinsToDecode failed")) << Log();
+    }
+}
+
+TEST_F(DecodeLadder, AttemptOneDecodesWhenTheFirstChoiceDecoderIsGone) {
+    if (!Decode::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    const std::string source = Dir / "a.mp3";
+    ASSERT_TRUE(Make(kTone + "lamemp3enc", source));
+    QuartzGraph graph;
+    ASSERT_EQ(FCT_Quartz::CreateGraph(graph), 1);
+    FCT_Quartz::ScanRegisteredFilters(0, graph);
+    ASSERT_EQ(graph.Mp3Decoder, 1);
+    // Then the first choice is uninstalled: attempt 0 cannot add it, attempt 1 takes the ACM wrapper.
+    std::vector<Graph::CatalogueEntry> without;
+    for (const Graph::CatalogueEntry& entry : Graph::Catalogue())
+        if (entry.Name != "MPEG Layer-3 Decoder") without.push_back(entry);
+    Graph::UseCatalogue(&without);
+    const int built = FCT_Quartz::OpenDecodeGraph(source, Dir / "out.wav", graph);
+    long code = 0;
+    for (int i = 0; built == 1 && code == 0 && i < 300; ++i)
+        code = graph.MediaEvents->WaitForCompletion(100);
+    graph.MediaControl->Stop();
+    FCT_Quartz::ReleaseGraph(graph);
+    Graph::UseCatalogue(nullptr);
+    ASSERT_EQ(built, 1);
+    EXPECT_EQ(code, Graph::kEventComplete);
+    const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "out.wav");
+    EXPECT_EQ(info.Valid, 1);
+    EXPECT_NEAR(info.Frames, kFrames, 2 * 1152 + 2 * 1152);
+    EXPECT_TRUE(Has(Log(), "Pin not set MPEG-I Stream Splitter#MPEG Layer-3 Decoder l=1 tFound=0 tNumPin=0"))
+        << Log();
+    EXPECT_TRUE(Has(Log(), "SetupPinsToDecode failed 0"));
+    EXPECT_FALSE(Has(Log(), "SetupPinsToDecode failed 1"));
 }
 
 TEST_F(Decode, UndecodableSourcesLeaveNoWav) {

@@ -371,6 +371,39 @@ TEST_F(Quartz, FallbacksAndTheirLogLines) {
     EXPECT_EQ(lines.back(), "RenderPinsToDecode failed");
 }
 
+TEST_F(Quartz, EachFallbackStartsFromAGraphOfItsOwn) {
+    Scan();
+    World.RefusedPairs = {"MPEG-I Stream Splitter#MPEG Layer-3 Decoder"};
+    const int before = World.GraphsCreated;
+    ASSERT_EQ(OpenDecodeGraph(File("x.mp3"), Dir / "t.wav", G), 1);
+    EXPECT_EQ(World.GraphsCreated, before + 2) << "one for attempt 0, a fresh one for attempt 1";
+    // Nothing of attempt 0 is left to read the source or write the target a second time.
+    std::vector<std::string> names;
+    for (const auto& f : static_cast<FakeGraph*>(G.MediaControl.get())->List)
+        names.push_back(f->FilterName);
+    EXPECT_EQ(names, (std::vector<std::string>{"File Source (Async.)", "MPEG-I Stream Splitter",
+                                               "ACM Wrapper", "WAV Dest", "File writer"}));
+}
+
+TEST_F(Quartz, AnEmptySinkNameFailsWhereTheSinkShouldBe) {
+    // Without a WAV writer (libgstwavdest.so missing) and without a renderer.
+    World.Registered = {"File Source (Async.)", "Wave Parser", "ffdshow Audio Decoder", "File writer"};
+    Scan();
+    ASSERT_EQ(G.WavDestName, "");
+    ASSERT_EQ(G.RendererName, "");
+    EXPECT_EQ(OpenDecodeGraph(File("a.wav"), Dir / "t.wav", G), 0);
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "Pin not set Wave Parser# l=1 tFound=0 tNumPin=0",
+                  "SetupPinsToDecode Wave Parser# connect failed", "SetupPinsToDecode failed 0",
+                  "SetupPinsToDecode failed 1", "Pin not set #File writer l=0 tFound=0 tNumPin=0",
+                  "RenderPinsToDecode #File writer connect failed", "RenderPinsToDecode failed"}));
+    C_FGraph player;
+    player.Init();
+    player.FileName(File("a.ogg"));
+    EXPECT_EQ(player.Loaded(), 0) << "a chain without its renderer is no playback graph";
+}
+
 TEST_F(Quartz, PinChoiceAndPinNotSetLines) {
     Scan();
     CreateGraph(G);

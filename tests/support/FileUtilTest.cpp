@@ -83,6 +83,26 @@ TEST(SplitPath, OnlyTheFileNameHasAnExtension) {
     EXPECT_EQ(SplitPath("song", 1, 1, 0, 0, 0), "");
 }
 
+TEST(SplitPath, NamedPartsAndTextHelpers) {
+    struct Row {
+        std::string Path, Extension, Folder, Base;
+    };
+    for (const Row& r : std::vector<Row>{{"/Mix/Song.WaV", "wav", "/Mix/", "Song"},
+                                         {"/dir.v2/file", "", "/dir.v2/", "file"},
+                                         {"song.MP3", "mp3", "", "song"},
+                                         {"", "", "", ""}}) {
+        SCOPED_TRACE(r.Path);
+        EXPECT_EQ(Extension(r.Path), r.Extension);
+        EXPECT_EQ(FolderOf(r.Path), r.Folder);
+        EXPECT_EQ(BaseName(r.Path), r.Base);
+    }
+    EXPECT_EQ(LowerCase("WAV Dest ÄÖ"), "wav dest äö");
+    EXPECT_EQ(KilohertzText(44100), "44.1");
+    EXPECT_EQ(KilohertzText(22050), "22.05");
+    EXPECT_EQ(KilohertzText(11025), "11.025");
+    EXPECT_EQ(KilohertzText(48000), "48");
+}
+
 TEST(MakeNumberedName, FreeNameIsKeptUnlessForced) {
     TempDir d;
     const std::string p = d / "song.wav";
