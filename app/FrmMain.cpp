@@ -168,15 +168,22 @@ void FrmMain::Load() {
         Support::LoadWindowPlacement(placement, "", true, false, false);
     });
     ConnectEvents();
+    SetTabOrder();
     c_Loaded = true;
     show();
+    // Keys first reach the files: arrows, Delete, Ctrl+A.
+    LV.setFocus();
     Support::WaitWithEvents(10, 5);
 
     for (const std::string& path : Support::ParseCommandLine()) {
         if (Support::FolderExists(path) != 0 || Support::FileExists(path) == 0) continue;
         step([&] { AddTitle(path, LV.ItemCount() - 1); });
     }
-    if (LV.ItemCount() > 0) {
+    if (LV.ItemCount() == 0) {
+        // An empty panel says nothing to someone who has not used the program before.
+        PictureInfo.DispMes(
+            0, QStringLiteral("ここにファイルをドロップしてください（Ctrl+O でも追加できます）"));
+    } else {
         LV.Refresh();
         c_Driver->AutoExit = 1;
         // The run starts once the event loop turns, so the window is painted first.
@@ -461,6 +468,16 @@ void FrmMain::CheckEncmp3_Click() {
 
 void FrmMain::CheckEncmp2_Click() {
     if (CheckEncmp2.Value() == 1 && CheckEncmp3.Value() == 1) CheckEncmp3.Value(0);
+}
+
+void FrmMain::SetTabOrder() {
+    // The order the eye reads the window in: options, list, encoders, folder, buttons.
+    QWidget* const chain[] = {
+        &CheckDecodeOnly, &CheckUseDither,  &ComboFreq,   &ComboMode,       &LV,
+        &CheckEncmp3,     &ComboBitRate[0], &CheckEncmp2, &ComboBitRate[1], &Combomp2mode,
+        &TextSoundPath,   &CtrButtons};
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void FrmMain::ConnectEvents() {

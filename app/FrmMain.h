@@ -113,7 +113,6 @@ protected:
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
-    void keyPressEvent(QKeyEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dragMoveEvent(QDragMoveEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
@@ -134,6 +133,7 @@ private:
     void BuildControls();
     void LayOut();
     void ConnectEvents();
+    void SetTabOrder();
     void PaintBackground();
     void RunStarting();
     void RunEnded();

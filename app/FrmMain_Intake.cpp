@@ -46,7 +46,7 @@ constexpr std::array<Accepted, 18> kAccepted = {{
 }};
 
 int IconFor(const std::string& pPath) {
-    const std::string extension = Support::SplitPath(pPath, 0, 0, 0, 0, 1, 1);
+    const std::string extension = Support::Extension(pPath);
     for (const Accepted& accepted : kAccepted)
         if (extension == accepted.Extension) return accepted.Icon;
     return -1;
@@ -70,7 +70,7 @@ void FrmMain::AddTitle(const std::string& pFilename, int pIndex) {
     const AudioInfo info = FCT_AudioInf::GetAudioInfo(pFilename, 0, 1, 0);
     LV.IconType(-2, icon);
     LV.AuxID(-2, 0, pFilename);
-    LV.Value(-2, 0, Support::SplitPath(pFilename, 0, 0, 1, 0, 0));
+    LV.Value(-2, 0, Support::BaseName(pFilename));
     LV.Value(-2, 1, Support::FormatMilliseconds(info.Milliseconds, 0));
     LV.Value(-2, 2, info.Text);
 }
@@ -144,8 +144,4 @@ void FrmMain::dropEvent(QDropEvent* pEvent) {
     const std::vector<std::string> files = DroppedFiles(*pEvent->mimeData());
     pEvent->acceptProposedAction();
     AddFiles(files, LV.ItemCount());
-}
-
-void FrmMain::keyPressEvent(QKeyEvent* pEvent) {
-    QWidget::keyPressEvent(pEvent);
 }

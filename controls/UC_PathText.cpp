@@ -56,6 +56,8 @@ UC_PathText::UC_PathText(QWidget* pParent)
     TextPath.setFrame(false);
     TextPath.setTextMargins(2, 0, 2, 0);
     TextPath.installEventFilter(this);
+    // Tab and a window's focus chain reach the text box through the control.
+    setFocusProxy(&TextPath);
     connect(&TextPath, &QLineEdit::textChanged, this, [this] { Q_EMIT TextChange(); });
     ApplyTextLook(false, false);
     Layout();
