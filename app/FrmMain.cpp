@@ -267,6 +267,8 @@ void FrmMain::LayOut() {
     const float right = kInnerWidth - kMargin;
     ProgBar.setGeometry(0, 0, Pixels(kInnerWidth - 2 * kMargin), Pixels(210));
     PlaceControl(ProgBar, PictureInfo, 0, -1, 1);
+    // A calm blue fill reads at a glance against the grey track.
+    ProgBar.BarColor(Palette::Rgb(98, 140, 206));
     ProgBar.Init();
 
     SetDesign(ComboFreq, {4260, 0, 1320, 0});
