@@ -43,7 +43,7 @@ run: build
 # A per-user install: the program folder stays writable (the command file and the log live there).
 PREFIX ?= $(HOME)/.local
 install: build
-	@cmake --install $(BUILD_DIR) --prefix $(PREFIX) >/dev/null
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX) --strip >/dev/null
 	@-update-desktop-database -q $(PREFIX)/share/applications 2>/dev/null
 	@echo "installed: $(PREFIX)/bin/tolvane, $(PREFIX)/lib/tolvane/, $(PREFIX)/share/applications/tolvane.desktop"
 

@@ -82,8 +82,11 @@ TEST_F(Window, FirstStartShowsTheDefaultsAndClosingWritesThem) {
     EXPECT_TRUE(f.TextSoundPath.Text().isEmpty());
     EXPECT_FALSE(f.ComboFreq.isEditable());
     EXPECT_EQ(f.LV.TabName(0), "ファイル");
+    // Closed while minimised, it comes back normal: minimised it could not be found again.
+    f.showMinimized();
     f.close();
     EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(Support::ReadSetting("WindowState", std::int32_t(9)), "0");
     EXPECT_EQ(Support::ReadSetting("TargetFreq", std::int32_t(0)), "44100");
     EXPECT_EQ(Support::ReadSetting("mp3BitRate", std::int32_t(0)), "128");
     EXPECT_EQ(Support::ReadSetting("mp2BitRate", std::string("none")), "none")
