@@ -10,10 +10,12 @@
 
 #include <QComboBox>
 #include <QPixmap>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +55,11 @@ public:
     void DeleteSelectedRows();
     // The file dialog of "ファイルを追加..." and Ctrl+O.
     void ChooseFilesToAdd();
+    // Shows the multi-select open dialog and returns the chosen files (none when cancelled). Tests
+    // answer it instead; an empty function returns to the real dialog. Returns the previous one.
+    using FilesDialogRunner =
+        std::function<QStringList(QWidget* pOwner, const QString& pTitle, const QString& pFilter)>;
+    static FilesDialogRunner SetFilesDialogRunner(FilesDialogRunner pRunner);
 
     // Layout routines, in twips.
     void PlaceControl(QWidget& pControl, const QWidget& pReference, int pPlacement, float pGap, int pAlign,

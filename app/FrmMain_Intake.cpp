@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -60,7 +61,16 @@ QString DialogFilter() {
     return QStringLiteral("音声・動画ファイル (%1);;すべてのファイル (*)").arg(patterns);
 }
 
+FrmMain::FilesDialogRunner& FilesDialog() {
+    static FrmMain::FilesDialogRunner runner;
+    return runner;
+}
+
 } // namespace
+
+FrmMain::FilesDialogRunner FrmMain::SetFilesDialogRunner(FilesDialogRunner pRunner) {
+    return std::exchange(FilesDialog(), std::move(pRunner));
+}
 
 void FrmMain::AddTitle(const std::string& pFilename, int pIndex) {
     (void)pIndex; // the new row gets the new file's icon; no other row is touched
@@ -103,8 +113,10 @@ void FrmMain::ChooseFilesToAdd() {
     // A modal dialog in the middle of a run would hold the run up until it closes.
     if (c_Driver->Running == 1) return;
     const Busy busy(*this);
-    const QStringList files =
-        QFileDialog::getOpenFileNames(this, QStringLiteral("ファイルを追加"), QString(), DialogFilter());
+    const QString title = QStringLiteral("ファイルを追加");
+    const QStringList files = FilesDialog()
+                                  ? FilesDialog()(this, title, DialogFilter())
+                                  : QFileDialog::getOpenFileNames(this, title, QString(), DialogFilter());
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(QFile::encodeName(file).toStdString());

@@ -181,6 +181,23 @@ TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {
     EXPECT_EQ(f.LV.IconType(1), 10);
     EXPECT_EQ(f.LV.IconType(2), 10);
     EXPECT_EQ(f.LV.IconType(0), 1);
+
+    // Ctrl+O offers the accepted types and adds what was chosen; Delete removes the selection.
+    QString offered;
+    const auto previous =
+        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString& pFilter) {
+            offered = pFilter;
+            return QStringList{QString::fromStdString(a), QString::fromStdString(Dir / "d.ogg")};
+        });
+    QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
+    FrmMain::SetFilesDialogRunner(previous);
+    EXPECT_TRUE(offered.contains(QStringLiteral("*.aif")));
+    ASSERT_EQ(f.LV.ItemCount(), 5);
+    EXPECT_EQ(f.LV.IconType(4), 0);
+    f.LV.UnSelectAll();
+    f.LV.SelectedItem(4);
+    QTest::keyClick(f.LV.PictureList(), Qt::Key_Delete);
+    EXPECT_EQ(f.LV.ItemCount(), 4);
 }
 
 TEST_F(Window, DuringARunTheListKeepsItsRowsAndACloseWaitsForTheDriver) {
