@@ -11,12 +11,19 @@
 #include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
 
 const char* const kDecodeFailed = "デコード失敗";
 const char* const kBatchFileFailed = "MP2エンコード用のコマンドファイルを作成できません";
+// Nothing to convert or encode is said as it is, not blamed on the output folder.
+const char* const kNoAudio = "no audio (the file holds no samples)";
 
 // The driver's temporary files of one row: each is deleted as soon as it is consumed, and
 // whatever is still listed is deleted on every way out of the row.
@@ -44,24 +51,80 @@ RowResult Failed(std::string pDetail) {
     return {RowOutcome::Failed, {}, std::move(pDetail)};
 }
 
+RowResult Stopped() {
+    return {RowOutcome::Stopped, {}, {}};
+}
+
 std::string FormatText(std::int32_t pRate, int pBits, int pChannels) {
     return std::to_string(pRate) + "Hz/" + std::to_string(pBits) + "bit/" + std::to_string(pChannels) + "ch";
 }
 
+// An engine event connected for as long as one stage runs.
+class Connection {
+public:
+    explicit Connection(QMetaObject::Connection pConnection)
+        : c_Connection(std::move(pConnection)) {}
+    ~Connection() { QObject::disconnect(c_Connection); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+private:
+    QMetaObject::Connection c_Connection;
+};
+
 } // namespace
+
+// Where rows are worked on: the window's run has one lane, a run of several rows at once one per
+// worker thread, each with its own MP3 encoder (an encoder holds one stream at a time).
+struct BatchDriver::Lane {
+    C_mp3acm& Encoder;
+    bool Parallel = false;
+    StallWatch Watch;
+};
+
+// One row on its way through the stages. What the row is made into waits here for its final
+// name, which Place gives it.
+struct BatchDriver::Row {
+    enum class Output { Wav, Mp3, Mp2 };
+
+    Row(Lane& pLane, int pIndex, std::string pSource)
+        : OnLane(pLane)
+        , Index(pIndex)
+        , Source(std::move(pSource))
+        , Current(Source) {}
+
+    Lane& OnLane;
+    int Index;
+    std::string Source;
+    // The file the next stage reads: the source, or the last temporary file made for the row.
+    std::string Current;
+    std::string Folder;
+    std::string Base;
+    WaveInfo Info;
+    bool DecodeOnly = false;
+    // A parallel row's options, taken at its start: nothing can change them under the command line.
+    std::optional<BatchOptions> Snapshot;
+    // The options as the row reached its output, and what that output is.
+    BatchOptions Chosen;
+    Output Made = Output::Wav;
+    std::int32_t Mp3Rate = 0;
+    RowTemporaries Temps;
+};
+
+bool StallWatch::Report(float pRate) noexcept {
+    StallCount = pRate == LastRate ? StallCount + 1 : 0;
+    LastRate = pRate;
+    if (StallCount <= kStallLimit || Stalled) return false;
+    Stalled = true;
+    return true;
+}
 
 BatchDriver::BatchDriver(BatchHost& pHost, C_mp3acm& pMp3Encoder)
     : c_Host(pHost)
     , mp3enc(pMp3Encoder)
-    , c_Mp2Encoder(FindMp2Encoder()) {
-    QObject::connect(
-        &mp3enc, &C_mp3acm::EncProg, &mp3enc,
-        [this](float pRate, std::int32_t& pCancel) { mp3enc_EncProg(pRate, pCancel); }, Qt::DirectConnection);
-}
+    , c_Mp2Encoder(FindMp2Encoder()) {}
 
-BatchDriver::~BatchDriver() {
-    QObject::disconnect(&mp3enc, &C_mp3acm::EncProg, &mp3enc, nullptr);
-}
+BatchDriver::~BatchDriver() = default;
 
 int BatchDriver::ProgressValue(float pRate) noexcept {
     return int(RoundHalfEven(double(pRate) * 1000.0));
@@ -88,29 +151,6 @@ void BatchDriver::Clear() {
     c_Host.ClearRows();
 }
 
-void BatchDriver::DA_Prog(float pRate, std::int32_t& pCancel) {
-    if (pRate != LastRate) {
-        StallCount = 0;
-    } else if (++StallCount > kStallLimit && !c_Stalled) {
-        c_Stalled = true;
-        if (DA) DA->Canceled(1);
-        c_Host.ShowError(kDecodeFailed);
-    }
-    LastRate = pRate;
-    c_Host.SetProgress(ProgressValue(pRate));
-    pCancel = CancelRequested;
-}
-
-void BatchDriver::CW_Prog(float pRate, std::int32_t& pCancel) {
-    c_Host.SetProgress(ProgressValue(pRate));
-    pCancel = CancelRequested;
-}
-
-void BatchDriver::mp3enc_EncProg(float pRate, std::int32_t& pCancel) {
-    c_Host.SetProgress(ProgressValue(pRate));
-    pCancel = CancelRequested;
-}
-
 void BatchDriver::Start() {
     // One run at a time: a second Start while the first is going would interleave two loops.
     if (Running == 1) return;
@@ -134,7 +174,13 @@ void BatchDriver::Start() {
         batchReady = batch->Open();
     }
     if (batchReady) {
-        RunRows(target, batch.get());
+        c_Batch = batch.get();
+        const int jobs = std::min(c_Jobs, c_Host.ItemCount());
+        if (jobs > 1)
+            RunRowsAtOnce(target, jobs);
+        else
+            RunRows(target);
+        c_Batch = nullptr;
     } else {
         // Without a command file no MP2 can be made: nothing is converted, and an older file of
         // that name is never run in its place.
@@ -154,15 +200,97 @@ void BatchDriver::Start() {
     if (AutoExit == 1) c_Host.CloseWindow();
 }
 
-void BatchDriver::RunRows(const Target& pTarget, BatchFile* pBatch) {
+void BatchDriver::RunRows(const Target& pTarget) {
+    Lane lane{mp3enc, false, {}};
     const int count = c_Host.ItemCount();
     for (int i = 0; i < count; ++i) {
-        const RowResult result =
-            Support::Trapped(Failed("unexpected error"), [&] { return OneFile(i, pTarget, pBatch); });
+        c_Host.ShowRow(i);
+        c_Host.DoEvents();
+        const RowResult result = Support::Trapped(Failed("unexpected error"), [&] {
+            Row row(lane, i, c_Host.SourcePath(i));
+            if (Outcome end = Work(row, pTarget)) return *end;
+            return Place(row);
+        });
         c_Host.RowFinished(i, result);
         c_Host.SetProgress(0);
         if (CancelRequested == 1) break;
     }
+}
+
+// Final names are taken in list order. Each row is made under temporary names, and what it
+// delivers takes its final name (or, for MP2, claims it and joins the command file) only once
+// every row above it has taken its own or ended without one: a row that writes nothing
+// (unchanged, failed, stopped) takes none. Two rows that want one name therefore get it in list
+// order, and no name depends on which row finished first: the names, the command file's order and
+// the per-file report are those of a serial run.
+void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
+    const int count = c_Host.ItemCount();
+    struct Finished {
+        std::unique_ptr<Row> Made;
+        Outcome End;
+        bool Done = false;
+    };
+    std::vector<Finished> rows(static_cast<std::size_t>(count));
+    std::mutex lock;
+    std::condition_variable changed;
+    int next = 0;
+    int working = pJobs;
+
+    const auto worker = [&] {
+        C_mp3acm encoder;
+        Lane lane{encoder, true, {}};
+        for (;;) {
+            int i = 0;
+            {
+                const std::lock_guard hold(lock);
+                if (CancelRequested != 0 || next >= count) break;
+                i = next++;
+            }
+            c_Host.RowStarted(i);
+            auto row = std::make_unique<Row>(lane, i, c_Host.SourcePath(i));
+            row->Snapshot = c_Host.Options();
+            Outcome end =
+                Support::Trapped(Outcome(Failed("unexpected error")), [&] { return Work(*row, pTarget); });
+            // A row that ended without output leaves nothing to wait for: its files go now.
+            if (end) row.reset();
+            c_Host.RowEnded(i);
+            {
+                const std::lock_guard hold(lock);
+                rows[std::size_t(i)] = {std::move(row), std::move(end), true};
+            }
+            changed.notify_all();
+        }
+        {
+            const std::lock_guard hold(lock);
+            --working;
+        }
+        changed.notify_all();
+    };
+    std::vector<std::thread> threads;
+    for (int k = 0; k < pJobs; ++k)
+        threads.emplace_back(worker);
+
+    for (int placed = 0;;) {
+        std::unique_lock hold(lock);
+        const auto ready = [&] { return placed < count && rows[std::size_t(placed)].Done; };
+        changed.wait_for(hold, std::chrono::milliseconds(50), [&] { return ready() || working == 0; });
+        if (!ready()) {
+            if (working == 0) break;
+            hold.unlock();
+            c_Host.DoEvents();
+            continue;
+        }
+        Finished finished = std::move(rows[std::size_t(placed)]);
+        hold.unlock();
+        const RowResult result = finished.End ? *finished.End
+                                              : Support::Trapped(Failed("unexpected error"),
+                                                                 [&] { return Place(*finished.Made); });
+        finished.Made.reset();
+        c_Host.RowFinished(placed, result);
+        ++placed;
+    }
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 void BatchDriver::FinishRun() {
@@ -174,153 +302,219 @@ void BatchDriver::FinishRun() {
     Running = 0;
 }
 
-RowResult BatchDriver::OneFile(int pRow, const Target& pTarget, BatchFile* pBatch) {
-    c_Host.ShowRow(pRow);
-    c_Host.DoEvents();
+// The controls are read when the row reaches them, as the window always has: the target rate and
+// mode once at Start, the output folder at the row's start, decode-only after decoding, dither at
+// the conversion and the encoder choices at the output, so that a change made during a run reaches
+// the rows that get there afterwards. The repeated reads are meant. A parallel row reads the
+// snapshot taken at its start instead.
+BatchOptions BatchDriver::Options(const Row& pRow) const {
+    return pRow.Snapshot ? *pRow.Snapshot : c_Host.Options();
+}
 
-    const std::string source = c_Host.SourcePath(pRow);
-    std::string current = source;
-    if (Support::FileExists(source) == 0) return Failed("file not found");
+void BatchDriver::Show(const Row& pRow, int pLine, const std::string& pText, bool pDontDraw) {
+    if (pRow.OnLane.Parallel)
+        c_Host.RowMessage(pRow.Index, pLine, pText);
+    else
+        c_Host.DispMes(pLine, pText, pDontDraw);
+}
 
-    const std::string soundPath = c_Host.Options().SoundPathText;
-    const std::string folder = !soundPath.empty() && Support::FolderExists(soundPath) != 0
-                                   ? Support::SetTrailingSeparator(soundPath, 0)
-                                   : Support::FolderOf(source);
-    const std::string base = Support::BaseName(source);
-    RowTemporaries temps;
-    const auto claim = [&](const std::string& pName) {
-        const std::string name = Support::ClaimNumberedName(folder + pName, 2);
-        if (!name.empty()) temps.Add(name);
-        return name;
-    };
-    const std::string cannotCreate = "cannot create a file in " + folder;
-    WaveInfo info = WaveMMIO::GetWaveInfo(current);
-    bool decodeOnly = false;
+void BatchDriver::Events(const Row& pRow) {
+    if (!pRow.OnLane.Parallel) c_Host.DoEvents();
+}
 
+// Numbered like every temporary file: a file of that name may be someone else's, or another row's.
+std::string BatchDriver::Claim(Row& pRow, const std::string& pName) {
+    const std::string name = Support::ClaimNumberedName(pRow.Folder + pName, 2);
+    if (!name.empty()) pRow.Temps.Add(name);
+    return name;
+}
+
+void BatchDriver::DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel) {
+    if (pRow.OnLane.Watch.Report(pRate)) {
+        pDecoder.Canceled(1);
+        c_Host.ShowError(kDecodeFailed);
+    }
+    Prog(pRow, pRate, pCancel);
+}
+
+void BatchDriver::Prog(const Row& pRow, float pRate, std::int32_t& pCancel) {
+    if (pRow.OnLane.Parallel)
+        c_Host.RowProgress(pRow.Index, ProgressValue(pRate));
+    else
+        c_Host.SetProgress(ProgressValue(pRate));
+    pCancel = CancelRequested;
+}
+
+// Every stage that consumes a file ends the same way: the file it read goes when it was the row's
+// own, and a stage that did not complete was stopped when Stop was pressed meanwhile.
+BatchDriver::Outcome BatchDriver::Used(Row& pRow, bool pCompleted) {
+    if (pRow.Current != pRow.Source) pRow.Temps.Drop(pRow.Current);
+    if (!pCompleted && CancelRequested != 0) return Stopped();
+    return std::nullopt;
+}
+
+BatchDriver::Outcome BatchDriver::Work(Row& pRow, const Target& pTarget) {
+    if (Support::FileExists(pRow.Source) == 0) return Failed("file not found");
+    const std::string soundPath = Options(pRow).SoundPathText;
+    pRow.Folder = !soundPath.empty() && Support::FolderExists(soundPath) != 0
+                      ? Support::SetTrailingSeparator(soundPath, 0)
+                      : Support::FolderOf(pRow.Source);
+    pRow.Base = Support::BaseName(pRow.Source);
+    pRow.Info = WaveMMIO::GetWaveInfo(pRow.Current);
     // PCM outside the ten modes (32-bit, 12-bit, four channels, ...) is decoded like any other
     // source: the decoder delivers a format the converter reads.
-    if (info.FormatTag != 1 || info.Valid == 0) {
-        if (Support::Extension(source) == "mp3") {
-            MpegInfo mpeg;
-            if (FCT_mpeg::ReadMpegInfo(current, mpeg, 0) != 1) return Failed("not MPEG audio");
-            if (mpeg.AudioStart != 1) {
-                c_Host.DispMes(0, "Stripping...", true);
-                c_Host.DispMes(1, current, true);
-                c_Host.DoEvents();
-                // Numbered like the other temporaries: a file of that name may be someone else's.
-                const std::string strip = claim("~strip.mp3");
-                if (strip.empty()) return Failed(cannotCreate);
-                if (FCT_mpeg::CopyFileRange(current, strip, mpeg.AudioStart, mpeg.AudioEnd) == 0)
-                    return Failed("cannot copy the audio frames");
-                current = strip;
-            }
-        }
-        const std::string decoded = claim("~decode.wav");
-        if (decoded.empty()) return Failed(cannotCreate);
-        c_Host.DispMes(0, "Decording...", false);
-        c_Host.DispMes(1, source, false);
-        c_Host.DoEvents();
+    if (pRow.Info.FormatTag != 1 || pRow.Info.Valid == 0) {
+        if (Outcome end = Strip(pRow)) return end;
+        if (Outcome end = Decode(pRow)) return end;
+    }
+    if (Outcome end = Convert(pRow, pTarget)) return end;
+    return Deliver(pRow);
+}
 
-        StallCount = 0;
-        c_Stalled = false;
-        DA = std::make_unique<C_DecodeAudio>();
+BatchDriver::Outcome BatchDriver::Strip(Row& pRow) {
+    if (Support::Extension(pRow.Source) != "mp3") return std::nullopt;
+    MpegInfo mpeg;
+    if (FCT_mpeg::ReadMpegInfo(pRow.Current, mpeg, 0) != 1) return Failed("not MPEG audio");
+    if (mpeg.AudioStart == 1) return std::nullopt;
+    Show(pRow, 0, "Stripping...", true);
+    Show(pRow, 1, pRow.Current, true);
+    Events(pRow);
+    const std::string strip = Claim(pRow, "~strip.mp3");
+    if (strip.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    if (FCT_mpeg::CopyFileRange(pRow.Current, strip, mpeg.AudioStart, mpeg.AudioEnd) == 0)
+        return Failed("cannot copy the audio frames");
+    pRow.Current = strip;
+    return std::nullopt;
+}
+
+BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
+    const std::string decoded = Claim(pRow, "~decode.wav");
+    if (decoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    Show(pRow, 0, "Decording...", false);
+    Show(pRow, 1, pRow.Source, false);
+    Events(pRow);
+
+    StallWatch& watch = pRow.OnLane.Watch;
+    watch.StallCount = 0;
+    watch.Stalled = false;
+    {
+        C_DecodeAudio DA;
         QObject::connect(
-            DA.get(), &C_DecodeAudio::Prog, DA.get(),
-            [this](float pRate, std::int32_t& pCancel) { DA_Prog(pRate, pCancel); }, Qt::DirectConnection);
-        (void)DA->DecodeAudio(current, decoded);
-        DA.reset();
-        if (current != source) temps.Drop(current);
-        if (CancelRequested != 0) return {RowOutcome::Stopped, {}, {}};
-        info = WaveMMIO::GetWaveInfo(decoded);
-        if (info.Valid == 0) return Failed(c_Stalled ? "decoding stalled" : "cannot decode");
-        current = decoded;
-        // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
-        decodeOnly = c_Host.Options().DecodeOnly != 0;
+            &DA, &C_DecodeAudio::Prog, &DA,
+            [&](float pRate, std::int32_t& pCancel) { DA_Prog(pRow, DA, pRate, pCancel); },
+            Qt::DirectConnection);
+        // The result is not taken at its word: the output file is judged below.
+        (void)DA.DecodeAudio(pRow.Current, decoded);
     }
+    if (Outcome end = Used(pRow, false)) return end;
+    pRow.Info = WaveMMIO::GetWaveInfo(decoded);
+    if (pRow.Info.Valid == 0) return Failed(watch.Stalled ? "decoding stalled" : "cannot decode");
+    pRow.Current = decoded;
+    // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
+    pRow.DecodeOnly = Options(pRow).DecodeOnly != 0;
+    return std::nullopt;
+}
 
-    // Nothing to convert or encode is said as it is, not blamed on the output folder.
-    const std::string noAudio = "no audio (the file holds no samples)";
-    if (!decodeOnly && (info.SamplesPerSec != pTarget.Rate || info.Mode != pTarget.Mode)) {
-        if (WaveMMIO::FramesPresent(info) == 0) return Failed(noAudio);
-        if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget)
-            return Failed("no target mode selected");
-        if (pTarget.Rate <= 0) return Failed("no target rate selected");
-        const int bits = WaveMode::Bits(pTarget.Mode);
-        const int channels = WaveMode::Channels(pTarget.Mode);
-        const std::string converted = claim("~conv.wav");
-        if (converted.empty()) return Failed(cannotCreate);
-        c_Host.DispMes(0,
-                       FormatText(info.SamplesPerSec, info.BitsPerSample, info.Channels) + " ⇒ " +
-                           FormatText(pTarget.Rate, bits, channels),
-                       true);
-        c_Host.DispMes(1, converted, true);
-        CW = std::make_unique<C_ConvWave>();
-        CW->BlockPause(c_BlockPause);
+BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
+    const WaveInfo& info = pRow.Info;
+    if (pRow.DecodeOnly || (info.SamplesPerSec == pTarget.Rate && info.Mode == pTarget.Mode))
+        return std::nullopt;
+    if (WaveMMIO::FramesPresent(info) == 0) return Failed(kNoAudio);
+    if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget) return Failed("no target mode selected");
+    if (pTarget.Rate <= 0) return Failed("no target rate selected");
+    const int bits = WaveMode::Bits(pTarget.Mode);
+    const int channels = WaveMode::Channels(pTarget.Mode);
+    const std::string converted = Claim(pRow, "~conv.wav");
+    if (converted.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    Show(pRow, 0,
+         FormatText(info.SamplesPerSec, info.BitsPerSample, info.Channels) + " ⇒ " +
+             FormatText(pTarget.Rate, bits, channels),
+         true);
+    Show(pRow, 1, converted, true);
+    int ok = 0;
+    {
+        C_ConvWave CW;
+        CW.BlockPause(c_BlockPause);
         QObject::connect(
-            CW.get(), &C_ConvWave::Prog, CW.get(),
-            [this](float pRate, std::int32_t& pCancel) { CW_Prog(pRate, pCancel); }, Qt::DirectConnection);
-        const int ok = CW->ConvWave(current, converted, pTarget.Rate, std::int16_t(bits),
-                                    std::int16_t(channels), c_Host.Options().UseDither != 0 ? 1 : 0, 0);
-        CW.reset();
-        if (current != source) temps.Drop(current);
-        if (ok == 0) {
-            if (CancelRequested != 0) return {RowOutcome::Stopped, {}, {}};
-            return Failed("conversion failed (unreadable data, no space, or too large for WAV)");
-        }
-        current = converted;
+            &CW, &C_ConvWave::Prog, &CW,
+            [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection);
+        ok = CW.ConvWave(pRow.Current, converted, pTarget.Rate, std::int16_t(bits), std::int16_t(channels),
+                         Options(pRow).UseDither != 0 ? 1 : 0, 0);
     }
+    if (Outcome end = Used(pRow, ok != 0)) return end;
+    if (ok == 0) return Failed("conversion failed (unreadable data, no space, or too large for WAV)");
+    pRow.Current = converted;
+    return std::nullopt;
+}
 
-    if (!decodeOnly) {
-        const BatchOptions options = c_Host.Options();
-        const std::optional<std::int32_t> mp3Rate = IntegerText(options.Mp3BitRateText);
-        if (options.Encmp3Enabled && options.Encmp3 == 1 && mp3Rate) {
-            if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(current)) == 0) return Failed(noAudio);
-            // Encoded under a temporary name and moved into place whole, so that a run killed
-            // in the middle never leaves a partial file under the output's name.
-            const std::string encoded = claim("~encode.mp3");
-            if (encoded.empty()) return Failed(cannotCreate);
-            c_Host.DispMes(0, "Encoding...", true);
-            c_Host.DispMes(1, Support::MakeNumberedName(folder + base + ".mp3", 1, 1, 2, 0), true);
-            const int ok = mp3enc.EncFromWavfile(current, encoded, *mp3Rate);
-            if (current != source) temps.Drop(current);
-            if (ok == 0) {
-                if (CancelRequested != 0) return {RowOutcome::Stopped, {}, {}};
-                return Failed("MP3 encoding failed (unreadable data or no space)");
-            }
-            const std::string out = Support::MoveToNumberedName(encoded, folder + base + ".mp3", 2);
-            if (out.empty()) return Failed(cannotCreate);
-            temps.Keep(encoded);
-            return {RowOutcome::Converted, out, "MP3 " + std::to_string(*mp3Rate) + " kbit/s"};
-        }
-        if (options.Encmp2Enabled && options.Encmp2 == 1 && pBatch != nullptr) {
-            // Claimed now, so that later rows and other programs number around it until the
-            // encoder fills it.
-            const std::string out = claim(base + ".mp2");
-            if (out.empty()) return Failed(cannotCreate);
-            Mp2Section section;
-            section.Row = pRow;
-            section.RowCount = c_Host.ItemCount();
-            section.Current = current;
-            section.Source = source;
-            section.Out = out;
-            section.SamplesPerSec = info.SamplesPerSec;
-            section.BitsPerSample = info.BitsPerSample;
-            section.Channels = info.Channels;
-            section.Milliseconds = info.Milliseconds;
-            section.BitRateText = options.Mp2BitRateText;
-            section.ModeText = options.Mp2ModeText;
-            if (!pBatch->WriteSection(section)) return Failed("the MP2 command file cannot be written");
-            temps.Keep(current);
-            temps.Keep(out);
-            return {RowOutcome::Queued, out,
-                    "MP2 " + options.Mp2BitRateText + " kbit/s " + options.Mp2ModeText,
-                    current != source ? current : std::string()};
-        }
+// Chooses the output and makes what takes time: the MP3 encoding. Naming the result is left to
+// Place.
+BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
+    pRow.Made = Row::Output::Wav;
+    if (pRow.DecodeOnly) return std::nullopt;
+    pRow.Chosen = Options(pRow);
+    const BatchOptions& options = pRow.Chosen;
+    const std::optional<std::int32_t> mp3Rate = IntegerText(options.Mp3BitRateText);
+    if (options.Encmp3Enabled && options.Encmp3 == 1 && mp3Rate) {
+        if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(pRow.Current)) == 0) return Failed(kNoAudio);
+        // Encoded under a temporary name and moved into place whole, so that a run killed in the
+        // middle never leaves a partial file under the output's name.
+        const std::string encoded = Claim(pRow, "~encode.mp3");
+        if (encoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
+        Show(pRow, 0, "Encoding...", true);
+        Show(pRow, 1, Support::MakeNumberedName(pRow.Folder + pRow.Base + ".mp3", 1, 1, 2, 0), true);
+        const Connection progress(QObject::connect(
+            &pRow.OnLane.Encoder, &C_mp3acm::EncProg, &pRow.OnLane.Encoder,
+            [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection));
+        const int ok = pRow.OnLane.Encoder.EncFromWavfile(pRow.Current, encoded, *mp3Rate);
+        if (Outcome end = Used(pRow, ok != 0)) return end;
+        if (ok == 0) return Failed("MP3 encoding failed (unreadable data or no space)");
+        pRow.Current = encoded;
+        pRow.Made = Row::Output::Mp3;
+        pRow.Mp3Rate = *mp3Rate;
+        return std::nullopt;
     }
+    if (options.Encmp2Enabled && options.Encmp2 == 1 && c_Batch != nullptr) {
+        pRow.Made = Row::Output::Mp2;
+        return std::nullopt;
+    }
+    if (pRow.Current == pRow.Source)
+        return RowResult{RowOutcome::Unchanged, {}, "already in the target format"};
+    return std::nullopt;
+}
 
-    if (current == source) return {RowOutcome::Unchanged, {}, "already in the target format"};
-    const std::string out = Support::MoveToNumberedName(current, folder + base + ".wav", 2);
+// The row's final name, taken when every row above has its own (see RunRowsAtOnce).
+RowResult BatchDriver::Place(Row& pRow) {
+    const std::string cannotCreate = "cannot create a file in " + pRow.Folder;
+    if (pRow.Made == Row::Output::Mp2) {
+        // Claimed now, so that later rows and other programs number around it until the encoder
+        // fills it.
+        const std::string out = Claim(pRow, pRow.Base + ".mp2");
+        if (out.empty()) return Failed(cannotCreate);
+        const BatchOptions& options = pRow.Chosen;
+        Mp2Section section;
+        section.Row = pRow.Index;
+        section.RowCount = c_Host.ItemCount();
+        section.Current = pRow.Current;
+        section.Source = pRow.Source;
+        section.Out = out;
+        section.SamplesPerSec = pRow.Info.SamplesPerSec;
+        section.BitsPerSample = pRow.Info.BitsPerSample;
+        section.Channels = pRow.Info.Channels;
+        section.Milliseconds = pRow.Info.Milliseconds;
+        section.BitRateText = options.Mp2BitRateText;
+        section.ModeText = options.Mp2ModeText;
+        if (!c_Batch->WriteSection(section)) return Failed("the MP2 command file cannot be written");
+        pRow.Temps.Keep(pRow.Current);
+        pRow.Temps.Keep(out);
+        return {RowOutcome::Queued, out, "MP2 " + options.Mp2BitRateText + " kbit/s " + options.Mp2ModeText,
+                pRow.Current != pRow.Source ? pRow.Current : std::string()};
+    }
+    const bool mp3 = pRow.Made == Row::Output::Mp3;
+    const std::string out =
+        Support::MoveToNumberedName(pRow.Current, pRow.Folder + pRow.Base + (mp3 ? ".mp3" : ".wav"), 2);
     if (out.empty()) return Failed(cannotCreate);
-    temps.Keep(current);
-    return {RowOutcome::Converted, out, decodeOnly ? "decoded" : "WAV"};
+    pRow.Temps.Keep(pRow.Current);
+    if (mp3) return {RowOutcome::Converted, out, "MP3 " + std::to_string(pRow.Mp3Rate) + " kbit/s"};
+    return {RowOutcome::Converted, out, pRow.DecodeOnly ? "decoded" : "WAV"};
 }

@@ -2,20 +2,33 @@
 
 #include "app/BatchHost.h"
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 
 class BatchFile;
-class C_ConvWave;
 class C_DecodeAudio;
 class C_mp3acm;
-struct WaveInfo;
+
+// The decoder's stall detector: a decode is given up when more than kStallLimit reports in a row
+// repeat the fraction before them.
+struct StallWatch {
+    static constexpr std::int32_t kStallLimit = 200;
+
+    std::int32_t StallCount = 0;
+    float LastRate = 0;
+    bool Stalled = false;
+
+    // Counts one report; true once, on the report that gives the decode up.
+    [[nodiscard]] bool Report(float pRate) noexcept;
+};
 
 // The main loop of the program: the Clear/Stop/Start buttons and the engine's progress events.
 // Start takes every listed file through tag stripping, decoding, conversion and one of the three
-// outputs, on the thread that calls it; the engine lets the host's events through while it works,
-// which is how Stop arrives.
+// outputs. The window's run takes one file at a time on the thread that calls Start, and the engine
+// lets the host's events through while it works, which is how Stop arrives; a front end without a
+// window may ask for several files at once, each on a worker thread of its own.
 class BatchDriver {
 public:
     BatchDriver(BatchHost& pHost, C_mp3acm& pMp3Encoder);
@@ -26,12 +39,9 @@ public:
     // 0 Clear, 1 Stop, 2 Start.
     void ButtonClicked(int pClickedIndex);
     void Start();
+    // Safe from any thread and from a signal's watcher.
     void Stop() noexcept { CancelRequested = 1; }
     void Clear();
-
-    void DA_Prog(float pRate, std::int32_t& pCancel);
-    void CW_Prog(float pRate, std::int32_t& pCancel);
-    void mp3enc_EncProg(float pRate, std::int32_t& pCancel);
 
     // The bar's value for a fraction: per mille, halves to the even neighbour.
     [[nodiscard]] static int ProgressValue(float pRate) noexcept;
@@ -44,30 +54,51 @@ public:
     // front end without a window sets 0.
     void BlockPause(int pMilliseconds) noexcept { c_BlockPause = pMilliseconds; }
 
-    std::int32_t Running = 0;
-    std::int32_t CancelRequested = 0;
-    std::int32_t AutoExit = 0;
-    std::int32_t StallCount = 0;
-    float LastRate = 0;
+    // Files converted at once; 1, the window's way, unless a front end without a window asks for more.
+    [[nodiscard]] int Jobs() const noexcept { return c_Jobs; }
+    void Jobs(int pJobs) noexcept { c_Jobs = pJobs < 1 ? 1 : pJobs; }
 
-    // Decoder progress reports in a row that may repeat one fraction before the decode is stopped.
-    static constexpr std::int32_t kStallLimit = 200;
+    std::int32_t Running = 0;
+    std::atomic<std::int32_t> CancelRequested{0};
+    std::int32_t AutoExit = 0;
 
 private:
     struct Target {
         std::int32_t Rate = 0;
         int Mode = -1;
     };
+    struct Lane;
+    struct Row;
+    // A stage's word on its row: the row's outcome when it ends there, nothing when it goes on.
+    using Outcome = std::optional<RowResult>;
 
-    [[nodiscard]] RowResult OneFile(int pRow, const Target& pTarget, BatchFile* pBatch);
-    void RunRows(const Target& pTarget, BatchFile* pBatch);
+    void RunRows(const Target& pTarget);
+    void RunRowsAtOnce(const Target& pTarget, int pJobs);
     void FinishRun();
+
+    [[nodiscard]] RowResult OneFile(int pRow, const Target& pTarget);
+    [[nodiscard]] Outcome Work(Row& pRow, const Target& pTarget);
+    [[nodiscard]] Outcome Strip(Row& pRow);
+    [[nodiscard]] Outcome Decode(Row& pRow);
+    [[nodiscard]] Outcome Convert(Row& pRow, const Target& pTarget);
+    [[nodiscard]] Outcome Deliver(Row& pRow);
+    [[nodiscard]] RowResult Place(Row& pRow);
+    [[nodiscard]] Outcome Used(Row& pRow, bool pCompleted);
+
+    [[nodiscard]] BatchOptions Options(const Row& pRow) const;
+    void Show(const Row& pRow, int pLine, const std::string& pText, bool pDontDraw);
+    void Events(const Row& pRow);
+    [[nodiscard]] std::string Claim(Row& pRow, const std::string& pName);
+
+    void DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel);
+    // The converter's and the encoder's reports.
+    void Prog(const Row& pRow, float pRate, std::int32_t& pCancel);
 
     BatchHost& c_Host;
     C_mp3acm& mp3enc;
-    std::unique_ptr<C_DecodeAudio> DA;
-    std::unique_ptr<C_ConvWave> CW;
     std::string c_Mp2Encoder;
-    bool c_Stalled = false;
     int c_BlockPause = 20;
+    int c_Jobs = 1;
+    // The run's command file while MP2 rows are queued into it.
+    BatchFile* c_Batch = nullptr;
 };

@@ -70,6 +70,16 @@ public:
     // Closes the window at the end of a run started from the command line.
     virtual void CloseWindow() = 0;
 
-    // Called once for every row the run reached.
+    // Called once for every row the run reached, in list order.
     virtual void RowFinished(int pRow, const RowResult& pResult) = 0;
+
+    // A run of several rows at once (the command line's) reports each row through these instead
+    // of ShowRow, DispMes, SetProgress and DoEvents. They come from the worker threads, together
+    // with SourcePath, Options and ShowError, which must then answer from any thread; the rest
+    // keeps to the thread that pressed Start. RowEnded says the work is over: the outcome follows
+    // through RowFinished once every row above has had its own.
+    virtual void RowStarted(int /*pRow*/) {}
+    virtual void RowMessage(int /*pRow*/, int /*pLine*/, const std::string& /*pText*/) {}
+    virtual void RowProgress(int /*pRow*/, int /*pValue*/) {}
+    virtual void RowEnded(int /*pRow*/) {}
 };

@@ -449,21 +449,16 @@ TEST_F(Driver, ClearWaitsForTheRunAndASecondStartIsIgnored) {
     EXPECT_TRUE(Host.Rows.empty());
 }
 
-TEST_F(Driver, StallDetectorStopsOnceAndAnswersTheCancelFlag) {
-    std::int32_t cancel = 7;
-    Run->LastRate = -1;
+TEST(DriverStall, GivesUpOnceAfter200RepeatsOfOneFraction) {
+    StallWatch watch;
+    watch.LastRate = -1;
     for (int i = 0; i < 201; ++i)
-        Run->DA_Prog(0.25f, cancel);
-    EXPECT_EQ(cancel, 0);
-    EXPECT_TRUE(Host.Errors.empty()) << "200 repeats are still fine";
-    Run->DA_Prog(0.25f, cancel);
-    EXPECT_EQ(Host.Errors, (Names{"デコード失敗"}));
-    Run->DA_Prog(0.5f, cancel);
-    EXPECT_EQ(Run->StallCount, 0);
-    Run->Stop();
-    Run->CW_Prog(0.1875f, cancel);
-    EXPECT_EQ(cancel, 1);
-    EXPECT_EQ(Host.Progress.back(), 188);
+        EXPECT_FALSE(watch.Report(0.25f)) << "report " << i << ": 200 repeats are still fine";
+    EXPECT_TRUE(watch.Report(0.25f));
+    EXPECT_FALSE(watch.Report(0.25f)) << "given up once";
+    EXPECT_FALSE(watch.Report(0.5f));
+    EXPECT_EQ(watch.StallCount, 0);
+    EXPECT_TRUE(watch.Stalled);
 }
 
 // A source that stops delivering data: the decoder reports the same position until the
