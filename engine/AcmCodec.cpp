@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,13 @@ struct HipDeleter {
 constexpr std::array<std::uint32_t, 14> kMpeg1{32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 constexpr std::array<std::uint32_t, 14> kMpeg2{8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 constexpr std::array<std::uint32_t, 8> kMpeg25{8, 16, 24, 32, 40, 48, 56, 64};
+
+// LAME and its decoder fill tables the whole process shares (powers, synthesis windows) whenever a
+// stream is set up, while the other streams read them: a set-up runs alone, coding side by side.
+std::shared_mutex& SharedTables() {
+    static std::shared_mutex tables;
+    return tables;
+}
 
 template <std::size_t N> bool Contains(const std::array<std::uint32_t, N>& pList, std::uint32_t pValue) {
     return std::find(pList.begin(), pList.end(), pValue) != pList.end();
@@ -48,6 +57,7 @@ public:
         const int frames = int(pSourceLength / std::uint32_t(2 * c_Channels));
         c_Samples.resize(std::size_t(frames) * std::size_t(c_Channels));
         std::memcpy(c_Samples.data(), pSource, c_Samples.size() * 2);
+        const std::shared_lock reading(SharedTables());
         const int n = c_Channels == 2 ? lame_encode_buffer_interleaved(c_Lame.get(), c_Samples.data(), frames,
                                                                        pDest, int(pDestLength))
                                       : lame_encode_buffer(c_Lame.get(), c_Samples.data(), nullptr, frames,
@@ -58,6 +68,7 @@ public:
         return kOk;
     }
     int Flush(std::uint8_t* pDest, std::uint32_t pDestLength, std::uint32_t& pDestUsed) override {
+        const std::shared_lock reading(SharedTables());
         const int n = lame_encode_flush(c_Lame.get(), pDest, int(pDestLength));
         if (n < 0) return kInvalid;
         pDestUsed = std::uint32_t(n);
@@ -97,6 +108,7 @@ public:
         // fills the bit reservoir) although more are buffered: drain it until it has given nothing
         // several times in a row.
         std::size_t n = 0;
+        const std::shared_lock reading(SharedTables());
         int r = hip_decode(c_Hip.get(), const_cast<unsigned char*>(pSource), pSourceLength, c_Left.data(),
                            c_Right.data());
         int idle = r == 0 ? 1 : 0;
@@ -166,6 +178,7 @@ bool EncoderAccepts(std::uint32_t pRate, std::uint32_t pKbps, std::uint16_t pCha
 int StreamOpen(std::unique_ptr<Stream>& pStream, const WaveFormatEx& pSource, const WaveFormatEx& pDest,
                const MpegLayer3WaveFormat& pMp3, unsigned) {
     pStream.reset();
+    const std::unique_lock setting(SharedTables());
     const bool encode = pSource.wFormatTag == 1 && pDest.wFormatTag == 85;
     const bool decode = pSource.wFormatTag == 85 && pDest.wFormatTag == 1;
     if (!encode && !decode) return kNotPossible;

@@ -781,17 +781,19 @@ public:
     }
 };
 
-Runtime* g_Installed = nullptr;
+// Set by tests while no graph is being built; read by every thread that builds one.
+std::atomic<Runtime*> g_Installed{nullptr};
 
 } // namespace
 
 Runtime& CurrentRuntime() {
     static GstRuntime runtime;
-    return g_Installed != nullptr ? *g_Installed : runtime;
+    Runtime* installed = g_Installed.load();
+    return installed != nullptr ? *installed : runtime;
 }
 
 void UseRuntime(Runtime* pRuntime) {
-    g_Installed = pRuntime;
+    g_Installed.store(pRuntime);
 }
 
 } // namespace Graph
