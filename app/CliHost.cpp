@@ -6,13 +6,14 @@
 #include "support/FileUtil.h"
 
 #include <algorithm>
-#include <csignal>
+#include <atomic>
+#include <filesystem>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
-volatile std::sig_atomic_t g_Interrupts = 0;
+std::atomic<int> g_Interrupts{0};
 
 int TerminalWidth(std::FILE* pStream) {
     struct winsize size {};
@@ -20,13 +21,14 @@ int TerminalWidth(std::FILE* pStream) {
     return 80;
 }
 
-// Cuts a UTF-8 text to at most pWidth characters, keeping its end (the file name) visible.
-std::string FitEnd(const std::string& pText, std::size_t pWidth) {
+// Cuts a UTF-8 text to at most pWidth characters, keeping its end (the file name) or its start.
+std::string Fit(const std::string& pText, std::size_t pWidth, bool pKeepEnd) {
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < pText.size(); ++i)
         if ((static_cast<unsigned char>(pText[i]) & 0xC0) != 0x80) starts.push_back(i);
-    if (starts.size() <= pWidth) return pText;
-    return "…" + pText.substr(starts[starts.size() - pWidth + 1]);
+    if (starts.size() <= pWidth || pWidth < 2) return pText;
+    if (pKeepEnd) return "…" + pText.substr(starts[starts.size() - pWidth + 1]);
+    return pText.substr(0, starts[pWidth - 1]) + "…";
 }
 
 } // namespace
@@ -40,18 +42,24 @@ CliHost::CliHost(std::vector<std::string> pFiles, BatchOptions pOptions, bool pL
     , c_Err(pErr) {}
 
 void CliHost::RequestStop() noexcept {
-    if (g_Interrupts < 1000) g_Interrupts = g_Interrupts + 1;
+    if (g_Interrupts.load() < 1000) ++g_Interrupts;
 }
 
 bool CliHost::StopRequested() noexcept {
-    return g_Interrupts > 0;
+    return g_Interrupts.load() > 0;
 }
 
 void CliHost::PassStop() {
     if (StopRequested() && c_Driver != nullptr) c_Driver->Stop();
 }
 
+void CliHost::Print(std::FILE* pStream, const std::string& pText) {
+    std::fputs(pText.c_str(), pStream);
+    std::fflush(pStream);
+}
+
 void CliHost::ShowRow(int) {
+    const std::lock_guard hold(c_Lock);
     c_Lines[0].clear();
     c_Lines[1].clear();
     c_Progress = 0;
@@ -60,53 +68,106 @@ void CliHost::ShowRow(int) {
 
 void CliHost::DispMes(int pLine, const std::string& pText, bool) {
     if (pLine < 0 || pLine > 1) return;
+    const std::lock_guard hold(c_Lock);
     c_Lines[pLine] = pText;
-    if (c_Live) {
+    if (c_Live)
         DrawLive();
-    } else if (pLine == 1 && !pText.empty() && !c_Lines[0].empty()) {
-        std::fprintf(c_Err, "%s  %s\n", c_Lines[0].c_str(), pText.c_str());
-        std::fflush(c_Err);
-    }
+    else if (pLine == 1 && !pText.empty() && !c_Lines[0].empty())
+        Print(c_Err, c_Lines[0] + "  " + pText + "\n");
 }
 
 void CliHost::SetProgress(int pValue) {
+    const std::lock_guard hold(c_Lock);
     c_Progress = pValue;
     PassStop();
     if (c_Live && std::clamp(pValue, 0, 1000) / 10 != c_DrawnPercent) DrawLive();
 }
 
 void CliHost::DoEvents() {
+    const std::lock_guard hold(c_Lock);
     PassStop();
 }
 
+void CliHost::RowStarted(int pRow) {
+    const std::lock_guard hold(c_Lock);
+    c_Parallel = true;
+    c_Working[pRow] = Working{};
+    PassStop();
+    if (c_Live) DrawLive();
+}
+
+void CliHost::RowMessage(int pRow, int pLine, const std::string& pText) {
+    const std::lock_guard hold(c_Lock);
+    Working& work = c_Working[pRow];
+    if (pLine == 0)
+        work.Action = pText;
+    else if (!c_Live && pLine == 1 && !pText.empty() && !work.Action.empty())
+        Print(c_Err, work.Action + "  " + pText + "\n");
+}
+
+void CliHost::RowProgress(int pRow, int pValue) {
+    const std::lock_guard hold(c_Lock);
+    PassStop();
+    Working& work = c_Working[pRow];
+    const int before = std::clamp(work.Progress, 0, 1000) / 10;
+    work.Progress = pValue;
+    if (c_Live && std::clamp(pValue, 0, 1000) / 10 != before) DrawLive();
+}
+
+void CliHost::RowEnded(int pRow) {
+    const std::lock_guard hold(c_Lock);
+    c_Working.erase(pRow);
+    ++c_Ended;
+    if (c_Live) DrawLive();
+}
+
+std::string CliHost::WorkingLine(int pWidth) const {
+    std::string line = std::to_string(c_Ended) + "/" + std::to_string(ItemCount()) + " done";
+    if (c_Working.empty()) return line;
+    // Each file in progress gets its share of the width: percent and the end of its name.
+    const int share = std::max(8, (pWidth - int(line.size())) / int(c_Working.size()) - 7);
+    for (const auto& [row, work] : c_Working) {
+        char percent[8];
+        std::snprintf(percent, sizeof percent, "%3d%% ", std::clamp(work.Progress, 0, 1000) / 10);
+        const std::string name = std::filesystem::path(SourcePath(row)).filename().string();
+        line += "  " + (percent + Fit(name, std::size_t(share), true));
+    }
+    return Fit(line, std::size_t(pWidth), false);
+}
+
 void CliHost::DrawLive() {
-    if (c_Lines[0].empty() || c_Lines[0] == "Done.") return;
-    c_DrawnPercent = std::clamp(c_Progress, 0, 1000) / 10;
-    char percent[8];
-    std::snprintf(percent, sizeof percent, "%3d%% ", c_DrawnPercent);
-    const std::string head = percent + c_Lines[0] + "  ";
     const int width = TerminalWidth(c_Err) - 1;
-    const std::string line = head + FitEnd(c_Lines[1], std::size_t(std::max(10, width - int(head.size()))));
-    std::fprintf(c_Err, "\r\033[K%s", line.c_str());
-    std::fflush(c_Err);
+    std::string line;
+    if (c_Parallel) {
+        line = WorkingLine(width);
+    } else {
+        if (c_Lines[0].empty() || c_Lines[0] == "Done.") return;
+        c_DrawnPercent = std::clamp(c_Progress, 0, 1000) / 10;
+        char percent[8];
+        std::snprintf(percent, sizeof percent, "%3d%% ", c_DrawnPercent);
+        const std::string head = percent + c_Lines[0] + "  ";
+        line = head + Fit(c_Lines[1], std::size_t(std::max(10, width - int(head.size()))), true);
+    }
+    Print(c_Err, "\r\033[K" + line);
     c_LiveShown = true;
 }
 
 void CliHost::ClearLive() {
     if (!c_LiveShown) return;
-    std::fputs("\r\033[K", c_Err);
-    std::fflush(c_Err);
+    Print(c_Err, "\r\033[K");
     c_LiveShown = false;
     c_DrawnPercent = -1;
 }
 
 void CliHost::ShowError(const std::string& pText) {
+    const std::lock_guard hold(c_Lock);
     ClearLive();
-    std::fprintf(c_Err, "tolvane-cli: %s\n", pText.c_str());
-    std::fflush(c_Err);
+    Print(c_Err, "tolvane-cli: " + pText + "\n");
+    if (c_Live && c_Parallel) DrawLive();
 }
 
 void CliHost::RowFinished(int pRow, const RowResult& pResult) {
+    const std::lock_guard hold(c_Lock);
     ClearLive();
     ++c_Reached;
     const std::string& source = SourcePath(pRow);
@@ -135,23 +196,30 @@ void CliHost::RowFinished(int pRow, const RowResult& pResult) {
         break;
     }
     std::fflush(c_Out);
+    if (c_Live && c_Parallel && c_Reached < ItemCount()) DrawLive();
 }
 
 void CliHost::RunCommandFile(const std::string& pPath) {
-    ClearLive();
+    {
+        const std::lock_guard hold(c_Lock);
+        ClearLive();
+    }
     std::fprintf(c_Out, "running the MP2 encoder: /bin/sh %s\n", pPath.c_str());
     std::fflush(c_Out);
     std::fflush(c_Err);
     // The interrupt that stopped the list lets the queued files still be encoded; a new one
     // interrupts the encoder as well.
-    const int before = g_Interrupts;
-    const int status = RunCommandFileAndWait(pPath, [before] { return g_Interrupts > before; });
+    const int before = g_Interrupts.load();
+    const int status = RunCommandFileAndWait(pPath, [before] { return g_Interrupts.load() > before; });
     if (status != 0) std::fprintf(c_Err, "tolvane-cli: the MP2 command file ended with status %d\n", status);
     c_BatchRan = true;
 }
 
 int CliHost::Summary() {
-    ClearLive();
+    {
+        const std::lock_guard hold(c_Lock);
+        ClearLive();
+    }
     for (const auto& [source, result] : c_Queued) {
         std::int64_t size = 0;
         const bool made = Support::FileExists(result.Output) != 0 &&

@@ -3,6 +3,8 @@
 #include "app/BatchHost.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,8 @@ class BatchDriver;
 // The command-line front end's stand-in for the window: the files named on the command line
 // are the list, the status lines and progress bar become one live line on a terminal (plain
 // lines otherwise), messages go to standard error, and the MP2 command file runs in the
-// foreground.
+// foreground. When several files are converted at once, the live line counts the files done and
+// shows those in progress; every line is written whole.
 class CliHost : public BatchHost {
 public:
     CliHost(std::vector<std::string> pFiles, BatchOptions pOptions, bool pLive, std::FILE* pOut,
@@ -34,6 +37,10 @@ public:
     void RunCommandFile(const std::string& pPath) override;
     void CloseWindow() override {}
     void RowFinished(int pRow, const RowResult& pResult) override;
+    void RowStarted(int pRow) override;
+    void RowMessage(int pRow, int pLine, const std::string& pText) override;
+    void RowProgress(int pRow, int pValue) override;
+    void RowEnded(int pRow) override;
 
     // Prints the totals and the failed files; the exit status: 0, 1 when a file failed, 130
     // when the run was stopped.
@@ -44,9 +51,17 @@ public:
     [[nodiscard]] static bool StopRequested() noexcept;
 
 private:
+    struct Working {
+        std::string Action;
+        int Progress = 0;
+    };
+
+    // The callers hold c_Lock.
     void PassStop();
     void DrawLive();
     void ClearLive();
+    void Print(std::FILE* pStream, const std::string& pText);
+    [[nodiscard]] std::string WorkingLine(int pWidth) const;
 
     std::vector<std::string> c_Files;
     BatchOptions c_Options;
@@ -58,6 +73,11 @@ private:
     int c_Progress = 0;
     int c_DrawnPercent = -1;
     bool c_LiveShown = false;
+    // Files converted at once: those in progress, and how many have ended.
+    std::mutex c_Lock;
+    std::map<int, Working> c_Working;
+    int c_Ended = 0;
+    bool c_Parallel = false;
 
     int c_Converted = 0;
     int c_Unchanged = 0;

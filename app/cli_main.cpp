@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -55,6 +56,15 @@ std::string Saved(const std::string& pText) {
     return " (saved setting: " + (pText.empty() ? std::string("none") : pText) + ")";
 }
 
+// The processors this process may run on: the online ones, fewer under an affinity mask.
+int ProcessorCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? int(online) : 1;
+}
+
 int Usage(const std::string& pMessage) {
     std::cerr << "tolvane-cli: " << pMessage << "\n";
     return 2;
@@ -86,6 +96,7 @@ int main(int argc, char** argv) {
     bool wav = false;
     std::optional<std::string> outFolder;
     bool info = false;
+    int jobs = ProcessorCount();
     app.add_option("FILE", files, "files to convert (WAV, MP3, MP2, M4A, OGG, WMA, video files, ...)")
         ->required();
     app.add_option("--rate", rate, "target sample rate in Hz: " + Joined(RateTexts()) + Saved(choices.Freq));
@@ -112,6 +123,9 @@ int main(int argc, char** argv) {
     app.add_option("--out", outFolder,
                    "output folder; when it is not an existing folder, outputs go beside each source" +
                        Saved(choices.SoundPath));
+    app.add_option("-j,--jobs", jobs,
+                   "files converted at once (default: the number of processors, here " +
+                       std::to_string(jobs) + "); 1 converts one file after the other");
     app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
     try {
         app.parse(argc, argv);
@@ -127,6 +141,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (jobs < 1) return Usage("--jobs must be 1 or more");
     if (rate) {
         const auto rates = WaveMMIO::TargetRates();
         if (std::find(rates.begin(), rates.end(), *rate) == rates.end())
@@ -189,6 +204,7 @@ int main(int argc, char** argv) {
                  stderr);
     BatchDriver driver(host, mp3enc);
     driver.BlockPause(0);
+    driver.Jobs(jobs);
     host.Driver(&driver);
     driver.ButtonClicked(2);
     return host.Summary();
