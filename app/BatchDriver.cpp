@@ -79,6 +79,8 @@ private:
 struct BatchDriver::Lane {
     C_mp3acm& Encoder;
     bool Parallel = false;
+    // Put into the names of the lane's temporary files: empty for the first lane, "-2" for the second.
+    std::string Tag;
     StallWatch Watch;
 };
 
@@ -201,7 +203,7 @@ void BatchDriver::Start() {
 }
 
 void BatchDriver::RunRows(const Target& pTarget) {
-    Lane lane{mp3enc, false, {}};
+    Lane lane{mp3enc, false, {}, {}};
     const int count = c_Host.ItemCount();
     for (int i = 0; i < count; ++i) {
         c_Host.ShowRow(i);
@@ -236,9 +238,9 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
     int next = 0;
     int working = pJobs;
 
-    const auto worker = [&] {
+    const auto worker = [&](int pLane) {
         C_mp3acm encoder;
-        Lane lane{encoder, true, {}};
+        Lane lane{encoder, true, pLane == 0 ? std::string() : "-" + std::to_string(pLane + 1), {}};
         for (;;) {
             int i = 0;
             {
@@ -268,7 +270,7 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
     };
     std::vector<std::thread> threads;
     for (int k = 0; k < pJobs; ++k)
-        threads.emplace_back(worker);
+        threads.emplace_back(worker, k);
 
     for (int placed = 0;;) {
         std::unique_lock hold(lock);
@@ -322,11 +324,19 @@ void BatchDriver::Events(const Row& pRow) {
     if (!pRow.OnLane.Parallel) c_Host.DoEvents();
 }
 
-// Numbered like every temporary file: a file of that name may be someone else's, or another row's.
+// Numbered, as a file of that name may be someone else's or another row's; created at once, so
+// that nobody else takes it.
 std::string BatchDriver::Claim(Row& pRow, const std::string& pName) {
     const std::string name = Support::ClaimNumberedName(pRow.Folder + pName, 2);
     if (!name.empty()) pRow.Temps.Add(name);
     return name;
+}
+
+// Lanes at work at once name their temporary files apart ("~conv.wav", "~conv-2.wav"): the engine
+// deletes and re-creates its target, and after a failure the row deletes it once more, so a name
+// may look free for a moment while it is still a row's own.
+std::string BatchDriver::Temporary(Row& pRow, const std::string& pStem, const std::string& pExtension) {
+    return Claim(pRow, pStem + pRow.OnLane.Tag + pExtension);
 }
 
 void BatchDriver::DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel) {
@@ -379,7 +389,7 @@ BatchDriver::Outcome BatchDriver::Strip(Row& pRow) {
     Show(pRow, 0, "Stripping...", true);
     Show(pRow, 1, pRow.Current, true);
     Events(pRow);
-    const std::string strip = Claim(pRow, "~strip.mp3");
+    const std::string strip = Temporary(pRow, "~strip", ".mp3");
     if (strip.empty()) return Failed("cannot create a file in " + pRow.Folder);
     if (FCT_mpeg::CopyFileRange(pRow.Current, strip, mpeg.AudioStart, mpeg.AudioEnd) == 0)
         return Failed("cannot copy the audio frames");
@@ -388,7 +398,7 @@ BatchDriver::Outcome BatchDriver::Strip(Row& pRow) {
 }
 
 BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
-    const std::string decoded = Claim(pRow, "~decode.wav");
+    const std::string decoded = Temporary(pRow, "~decode", ".wav");
     if (decoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
     Show(pRow, 0, "Decording...", false);
     Show(pRow, 1, pRow.Source, false);
@@ -424,7 +434,7 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     if (pTarget.Rate <= 0) return Failed("no target rate selected");
     const int bits = WaveMode::Bits(pTarget.Mode);
     const int channels = WaveMode::Channels(pTarget.Mode);
-    const std::string converted = Claim(pRow, "~conv.wav");
+    const std::string converted = Temporary(pRow, "~conv", ".wav");
     if (converted.empty()) return Failed("cannot create a file in " + pRow.Folder);
     Show(pRow, 0,
          FormatText(info.SamplesPerSec, info.BitsPerSample, info.Channels) + " ⇒ " +
@@ -459,7 +469,7 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
         if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(pRow.Current)) == 0) return Failed(kNoAudio);
         // Encoded under a temporary name and moved into place whole, so that a run killed in the
         // middle never leaves a partial file under the output's name.
-        const std::string encoded = Claim(pRow, "~encode.mp3");
+        const std::string encoded = Temporary(pRow, "~encode", ".mp3");
         if (encoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
         Show(pRow, 0, "Encoding...", true);
         Show(pRow, 1, Support::MakeNumberedName(pRow.Folder + pRow.Base + ".mp3", 1, 1, 2, 0), true);

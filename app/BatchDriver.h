@@ -89,6 +89,7 @@ private:
     void Show(const Row& pRow, int pLine, const std::string& pText, bool pDontDraw);
     void Events(const Row& pRow);
     [[nodiscard]] std::string Claim(Row& pRow, const std::string& pName);
+    [[nodiscard]] std::string Temporary(Row& pRow, const std::string& pStem, const std::string& pExtension);
 
     void DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel);
     // The converter's and the encoder's reports.
