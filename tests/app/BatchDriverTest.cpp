@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -44,6 +45,9 @@ public:
     std::function<void()> OnEvents;
     std::function<void(int)> OnProgress;
     std::function<void(const std::string&)> OnError;
+    // Runs of several rows at once: called from the worker threads.
+    std::function<void(int)> OnRowProgress;
+    std::function<void(int)> OnRowEnded;
 
     int ItemCount() const override { return int(Rows.size()); }
     std::string SourcePath(int pRow) const override { return Rows.at(std::size_t(pRow)); }
@@ -73,6 +77,12 @@ public:
     void RunCommandFile(const std::string& pPath) override { Ran.push_back(pPath); }
     void CloseWindow() override { ++Closed; }
     void RowFinished(int pRow, const RowResult& pResult) override { Results[pRow] = pResult; }
+    void RowProgress(int pRow, int) override {
+        if (OnRowProgress) OnRowProgress(pRow);
+    }
+    void RowEnded(int pRow) override {
+        if (OnRowEnded) OnRowEnded(pRow);
+    }
 
     [[nodiscard]] bool Showed(const std::string& pAction) const {
         return std::find(Actions.begin(), Actions.end(), pAction) != Actions.end();
@@ -521,6 +531,45 @@ TEST_F(Driver, Mp2RowsAreQueuedWithTheirOwnTemporaryFiles) {
     EXPECT_NE(script.find("/opt/enc/twolame -b 192 -m j '" + Out + "/~conv01.wav' \"$out\""),
               std::string::npos);
     EXPECT_NE(script.find("rm -f -- '" + Out + "/~conv01.wav'\n"), std::string::npos);
+}
+
+// With two rows at work, the second finishes first; still the first takes the name both want, and
+// the command file lists the rows in list order.
+TEST_F(Driver, RowsAtOnceTakeTheirNamesInListOrder) {
+    Source("song.wav", ToneWav(2, 44100, 2));
+    std::filesystem::create_directories(In + "/b");
+    WriteFile(In + "/b/song.wav", ToneWav(1, 8000, 0.3));
+    Host.Rows.push_back(In + "/b/song.wav");
+    Host.Opts.TargetFreqText = "48000";
+    Host.Opts.Mp2BitRateText = "192";
+    Run->Mp2Encoder("/opt/enc/twolame");
+    Run->Jobs(2);
+    std::atomic<bool> secondEnded{false};
+    Host.OnRowEnded = [&](int pRow) { secondEnded = secondEnded || pRow == 1; };
+    Host.OnRowProgress = [&](int pRow) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (pRow == 0 && !secondEnded && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    for (const bool mp2 : {false, true}) {
+        SCOPED_TRACE(mp2 ? "MP2" : "WAV");
+        Host.Opts.Encmp2Enabled = mp2;
+        Host.Opts.Encmp2 = mp2 ? 1 : 0;
+        secondEnded = false;
+        Start();
+        const std::string ext = mp2 ? ".mp2" : ".wav";
+        EXPECT_EQ(Host.Results.at(0).Output, Out + "/song" + ext);
+        EXPECT_EQ(Host.Results.at(1).Output, Out + "/song01" + ext);
+        EXPECT_TRUE(Host.ShownRows.empty()) << "rows at work are not selected in the list";
+    }
+    const auto bytes = ReadFile(Dir / "com.sh");
+    const std::string script(bytes.begin(), bytes.end());
+    const auto first = script.find("echo '1/2 エンコード開始・・・'");
+    const auto second = script.find("echo '2/2 エンコード開始・・・'");
+    ASSERT_NE(first, std::string::npos) << script;
+    EXPECT_LT(first, second) << script;
+    EXPECT_LT(script.find(Host.Results.at(0).Temporary), script.find(Host.Results.at(1).Temporary));
+    EXPECT_NE(Host.Results.at(0).Temporary, Host.Results.at(1).Temporary);
 }
 
 TEST_F(Driver, ACommandFileThatCannotBeWrittenIsNeverRunAndNothingIsLeft) {

@@ -1,5 +1,6 @@
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
+#include "tests/app/AppTestFiles.h"
 #include "tests/app/CliRunner.h"
 #include "tests/common/TestFiles.h"
 
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
+#include <map>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -118,6 +121,8 @@ TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(RunCli(Dir, {src, "--dither", "--no-dither"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--decode-only", "--mp3", "128"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--mp2", "100"}).ExitCode, 2);
+    for (const char* jobs : {"0", "-1", "two"})
+        EXPECT_EQ(RunCli(Dir, {src, "--jobs", jobs}).ExitCode, 2) << jobs;
     const Finished mode = RunCli(Dir, {src, "--mp2", "192", "--mp2-mode", "Quad"});
     EXPECT_EQ(mode.ExitCode, 2);
     EXPECT_TRUE(Contains(mode.Errors, "--mp2-mode must be one of Stereo, JointStereo, Mono, DualMono"))
@@ -125,21 +130,94 @@ TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(Dir.List(), (std::vector<std::string>{"a.wav"}));
 }
 
-TEST_F(Cli, InterruptStopsLikeTheStopButton) {
+TEST_F(Cli, InterruptStopsEveryFileInHandLikeTheStopButton) {
     // Long enough to be caught in the middle: 3 minutes at 44.1 kHz to 96 kHz 24-bit stereo.
-    const std::string src = Make("long.wav", PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 180), 1)));
-    const std::string next = Make("next.wav", PcmWav(1, 8000, 8, Bytes(80, 128)));
-    const std::string out = Folder("o");
-    CliRun run(Dir, {src, next, "--rate", "96000", "--mode", "Stereo24bit", "--out", out});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!std::filesystem::exists(out + "/~conv.wav") && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    run.Signal(SIGINT);
-    const Finished r = run.Wait();
-    EXPECT_EQ(r.ExitCode, 130) << r.Output;
-    EXPECT_TRUE(Contains(r.Output, "stopped    " + src)) << r.Output;
-    EXPECT_FALSE(Contains(r.Output, next)) << "no file after the stop is started";
-    EXPECT_TRUE(std::filesystem::is_empty(out));
+    const Bytes longWav = PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 180), 1));
+    for (const int jobs : {1, 2}) {
+        SCOPED_TRACE(jobs);
+        std::vector<std::string> args;
+        for (int i = 0; i < jobs; ++i)
+            args.push_back(Make("long" + std::to_string(i) + ".wav", longWav));
+        const std::string next = Make("next.wav", PcmWav(1, 8000, 8, Bytes(80, 128)));
+        const std::string out = Folder("o" + std::to_string(jobs));
+        args.insert(args.end(), {next, "--rate", "96000", "--mode", "Stereo24bit", "--out", out, "--jobs",
+                                 std::to_string(jobs)});
+        CliRun run(Dir, args);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto inHand = [&] {
+            int n = 0;
+            for (const auto& e : std::filesystem::directory_iterator(out))
+                n += e.path().filename().string().starts_with("~conv") ? 1 : 0;
+            return n;
+        };
+        while (inHand() < jobs && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        run.Signal(SIGINT);
+        const Finished r = run.Wait();
+        EXPECT_EQ(r.ExitCode, 130) << r.Output;
+        for (int i = 0; i < jobs; ++i)
+            EXPECT_TRUE(Contains(r.Output, "stopped    " + args[std::size_t(i)])) << r.Output;
+        EXPECT_FALSE(Contains(r.Output, next)) << "no file after the stop is started";
+        EXPECT_TRUE(Contains(r.Output, "0 converted, 0 unchanged, 0 failed, stopped (1 not started)"))
+            << r.Output;
+        EXPECT_TRUE(std::filesystem::is_empty(out));
+    }
+}
+
+// Several files at once make the same files, bytes and names as one after the other: a row that
+// wants a name an earlier row also wants waits for it, and rows that write nothing take no name.
+TEST_F(Cli, ParallelRunsMakeWhatASerialRunMakes) {
+    const std::vector<std::pair<std::string, Bytes>> sources{
+        {"a/song.wav", AppTestFiles::ToneWav(2, 44100, 30)},      // long: finishes last
+        {"b/song.wav", AppTestFiles::ToneWav(2, 22050, 0.2)},     // unchanged
+        {"c/song.mp3", Bytes(3000, 0x55)},                        // not MPEG audio
+        {"d/song.wav", AppTestFiles::ToneWav(1, 8000, 0.3)},      // song01.wav
+        {"e/song01.wav", AppTestFiles::ToneWav(1, 11025, 0.3)},   // song0101.wav
+        {"f/song.wav", PcmWav(2, 48000, 24, Bytes(6 * 4800, 0))}, // song02.wav
+    };
+    std::vector<std::string> files;
+    for (const auto& [name, bytes] : sources)
+        files.push_back(Make("in/" + name, bytes));
+    Folder("in/g");
+    ASSERT_TRUE(AppTestFiles::MakeMp3(Dir / "in/g/song.mp3", 1.0, true)); // stripped, decoded: song03.wav
+    files.push_back(Dir / "in/g/song.mp3");
+
+    std::map<std::string, Bytes> serial;
+    std::string serialReport;
+    for (const int jobs : {1, 2, 3}) {
+        SCOPED_TRACE(jobs);
+        const std::string out = Folder("out" + std::to_string(jobs));
+        std::vector<std::string> args = files;
+        args.insert(args.end(), {"--rate", "22050", "--mode", "Stereo16bit", "--wav", "--out", out, "--jobs",
+                                 std::to_string(jobs)});
+        const Finished r = RunCli(Dir, args);
+        EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
+        std::map<std::string, Bytes> made;
+        for (const auto& e : std::filesystem::directory_iterator(out))
+            made[e.path().filename().string()] = ReadFile(e.path().string());
+        std::string report = r.Output;
+        for (std::size_t at; (at = report.find(out)) != std::string::npos;)
+            report.replace(at, out.size(), "OUT");
+        // Each step is a whole line of its own: an action, two spaces, a path.
+        std::istringstream steps(r.Errors);
+        for (std::string line; std::getline(steps, line);)
+            EXPECT_TRUE(Contains(line, "  " + Dir.Path())) << line;
+        if (jobs == 1) {
+            std::vector<std::string> names;
+            for (const auto& [name, bytes] : made)
+                names.push_back(name);
+            EXPECT_EQ(names, (std::vector<std::string>{"song.wav", "song01.wav", "song0101.wav", "song02.wav",
+                                                       "song03.wav"}));
+            EXPECT_TRUE(Contains(report, "converted  " + files[0] + " -> OUT/song.wav  (WAV)\nunchanged  " +
+                                             files[1]))
+                << report;
+            serial = made;
+            serialReport = report;
+            continue;
+        }
+        EXPECT_EQ(made, serial);
+        EXPECT_EQ(report, serialReport);
+    }
 }
 
 TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
@@ -258,7 +336,7 @@ TEST_F(Cli, Mp2IsEncodedAfterTheListInTheForeground) {
     const std::string b = Make("in/b.wav", PcmWav(1, 22050, 16, Samples16(std::vector<int>(22050, 0))));
     const std::string out = Folder("o");
     const Finished r = RunCli(Dir, {a, b, "--rate", "48000", "--mode", "Stereo16bit", "--mp2", "192",
-                                    "--mp2-mode", "jointstereo", "--out", out});
+                                    "--mp2-mode", "jointstereo", "--out", out, "--jobs", "1"});
     EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
     EXPECT_TRUE(Contains(r.Output, "queued     " + a + " -> " + out + "/a.mp2  (MP2 192 kbit/s JointStereo"))
         << r.Output;

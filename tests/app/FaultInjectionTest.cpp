@@ -25,9 +25,11 @@ bool Contains(const std::string& pText, const std::string& pPart) {
     return pText.find(pPart) != std::string::npos;
 }
 
-class Faults : public ::testing::Test {
+// Each fault with one file at a time and with two at once.
+class Faults : public ::testing::TestWithParam<int> {
 protected:
     TempDir Dir;
+    const int Jobs = GetParam();
     std::string In;
     std::string Out;
     // Every file that existed before the run, with its bytes.
@@ -78,6 +80,30 @@ protected:
         }
         return true;
     }
+    // The run's command line: the files, the options, the output folder and the number of jobs.
+    [[nodiscard]] Names Args(Names pArgs) const {
+        pArgs.insert(pArgs.end(), {"--out", Out, "--jobs", std::to_string(Jobs)});
+        return pArgs;
+    }
+    // One long source per job, so that every worker is in the middle of one when the fault comes.
+    [[nodiscard]] Names LongSources(const std::string& pStem, double pSeconds) {
+        Names paths;
+        for (int i = 0; i < Jobs; ++i)
+            paths.push_back(
+                Source(pStem + (i == 0 ? "" : std::to_string(i + 1)) + ".wav", ToneWav(2, 44100, pSeconds)));
+        return paths;
+    }
+    // Waits until every job has a temporary file of at least pBytes whose name starts with pPrefix.
+    [[nodiscard]] bool WaitForWork(const std::string& pPrefix, std::uintmax_t pBytes = 1) const {
+        return WaitFor([&] {
+            int busy = 0;
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(Out, ec))
+                busy +=
+                    e.path().filename().string().starts_with(pPrefix) && e.file_size(ec) >= pBytes ? 1 : 0;
+            return busy >= Jobs;
+        });
+    }
     [[nodiscard]] Names List(const std::string& pFolder) const {
         Names names;
         for (const auto& e : std::filesystem::directory_iterator(pFolder))
@@ -88,7 +114,7 @@ protected:
 };
 
 // Conversion, decoding and MP3 encoding each hit a 2 MB file-size limit in the middle of the file.
-TEST_F(Faults, AFullDiskFailsTheFileRemovesThePartAndTheRunGoesOn) {
+TEST_P(Faults, AFullDiskFailsTheFileRemovesThePartAndTheRunGoesOn) {
     if (!AppTestFiles::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
     const std::string big = Source("big.wav", ToneWav(2, 44100, 20));
     ASSERT_TRUE(AppTestFiles::MakeWithGst(In + "/long.ogg", "vorbisenc ! oggmux", 30));
@@ -113,9 +139,7 @@ TEST_F(Faults, AFullDiskFailsTheFileRemovesThePartAndTheRunGoesOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Args[0]);
-        Names args = c.Args;
-        args.insert(args.end(), {"--out", Out});
-        const Finished r = RunCli(Dir, args, full);
+        const Finished r = RunCli(Dir, Args(c.Args), full);
         EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
         for (const std::string& failed : c.Failed)
             EXPECT_TRUE(Contains(r.Output, "  failed: " + failed)) << r.Output;
@@ -127,7 +151,7 @@ TEST_F(Faults, AFullDiskFailsTheFileRemovesThePartAndTheRunGoesOn) {
     EXPECT_EQ(List(Out), (Names{"big.wav", "keep.mp3", "small.mp3", "small.wav", "small01.wav"}));
 }
 
-TEST_F(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
+TEST_P(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
     Source("a.wav", ToneWav(2, 44100, 1));
     ASSERT_TRUE(AppTestFiles::MakeMp3(In + "/b.mp3", 1, true));
     ::chmod(Dir.Path().c_str(), 0755);
@@ -135,7 +159,7 @@ TEST_F(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
     ::chmod(Out.c_str(), 0555);
     Snapshot();
     const Finished r =
-        RunCli(Dir, {In + "/a.wav", In + "/b.mp3", "--rate", "22050", "--wav", "--out", Out}, {0, true});
+        RunCli(Dir, Args({In + "/a.wav", In + "/b.mp3", "--rate", "22050", "--wav"}), {0, true});
     ::chmod(In.c_str(), 0755);
     ::chmod(Out.c_str(), 0755);
     EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
@@ -146,90 +170,125 @@ TEST_F(Faults, AnOutputFolderThatCannotBeWrittenFailsEveryFileClearly) {
     ExpectNothingDamaged(Out);
 }
 
-TEST_F(Faults, AnOutputFolderRemovedDuringTheRun) {
-    const std::string first = Source("first.wav", ToneWav(2, 44100, 240));
+TEST_P(Faults, AnOutputFolderRemovedDuringTheRun) {
+    const Names first = LongSources("first", 240);
     const std::string second = Source("second.wav", ToneWav(1, 8000, 0.5));
     Snapshot();
-    CliRun run(Dir, {first, second, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
-    // Held still while the folder goes, so that the removal lands in the middle of the file.
+    Names args = first;
+    args.insert(args.end(), {second, "--rate", "96000", "--mode", "Stereo24bit", "--wav"});
+    CliRun run(Dir, Args(args));
+    ASSERT_TRUE(WaitForWork("~conv"));
+    // Held still while the folder goes, so that the removal lands in the middle of the files.
     run.Signal(SIGSTOP);
     std::filesystem::remove_all(Out);
     run.Signal(SIGCONT);
     const Finished r = run.Wait();
     EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
-    EXPECT_TRUE(Contains(r.Output, "  failed: " + first)) << r.Output;
+    for (const std::string& path : first)
+        EXPECT_TRUE(Contains(r.Output, "  failed: " + path)) << r.Output;
     // Without its folder, the next output goes beside its source, as a missing folder always does.
     EXPECT_TRUE(Contains(r.Output, "converted  " + second + " -> " + In + "/second01.wav")) << r.Output;
-    EXPECT_EQ(List(In), (Names{"first.wav", "second.wav", "second01.wav"}));
+    Names expected{"second.wav", "second01.wav"};
+    for (const std::string& path : first)
+        expected.push_back(path.substr(In.size() + 1));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(List(In), expected);
     ExpectNothingDamaged(In);
 }
 
-TEST_F(Faults, SourcesTruncatedOrRemovedDuringTheRun) {
-    const std::string shrinking = Source("shrinking.wav", ToneWav(2, 44100, 240));
+TEST_P(Faults, SourcesTruncatedOrRemovedDuringTheRun) {
+    const Names shrinking = LongSources("shrinking", 240);
     const std::string vanishing = Source("vanishing.wav", ToneWav(2, 44100, 2));
     const std::string last = Source("last.wav", ToneWav(1, 8000, 0.5));
-    CliRun run(
-        Dir, {shrinking, vanishing, last, "--rate", "96000", "--mode", "Stereo24bit", "--wav", "--out", Out});
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(Out + "/~conv.wav"); }));
-    // Another program cuts the file being converted short and deletes the next one.
+    Names args = shrinking;
+    args.insert(args.end(), {vanishing, last, "--rate", "96000", "--mode", "Stereo24bit", "--wav"});
+    CliRun run(Dir, Args(args));
+    ASSERT_TRUE(WaitForWork("~conv"));
+    // Another program cuts the files being converted short and deletes the next one.
     run.Signal(SIGSTOP);
-    std::filesystem::resize_file(shrinking, 100000);
+    for (const std::string& path : shrinking)
+        std::filesystem::resize_file(path, 100000);
     std::filesystem::remove(vanishing);
     run.Signal(SIGCONT);
     const Finished r = run.Wait();
     EXPECT_EQ(r.ExitCode, 1) << r.Output << r.Errors;
     EXPECT_TRUE(Contains(r.Output, "  failed: " + vanishing + "  (file not found)")) << r.Output;
-    // On a busy machine the program may be held before it measured the source, or after it read
-    // the last of it: then the output holds all the audio there was when it was read, 0.567 s or
+    // On a busy machine the program may be held before it measured a source, or after it read the
+    // last of it: then the output holds all the audio there was when it was read, 0.567 s or
     // 240 s. What must never happen is a cut output reported as converted.
-    if (Contains(r.Output, "converted  " + shrinking)) {
-        EXPECT_EQ(List(Out), (Names{"last.wav", "shrinking.wav"}));
-        const WaveInfo out = WaveMMIO::GetWaveInfo(Out + "/shrinking.wav");
+    Names made{"last.wav"};
+    for (const std::string& path : shrinking) {
+        SCOPED_TRACE(path);
+        const std::string name = std::filesystem::path(path).filename().string();
+        if (!Contains(r.Output, "converted  " + path)) {
+            EXPECT_TRUE(Contains(r.Output, "  failed: " + path + "  (conversion failed")) << r.Output;
+            continue;
+        }
+        made.push_back(name);
+        const WaveInfo out = WaveMMIO::GetWaveInfo(Out + "/" + name);
         EXPECT_EQ(out.DataOffset + out.DataSize, out.FileSize);
         EXPECT_TRUE(std::abs(out.Milliseconds - 567) <= 1 || out.Milliseconds == 240000) << out.Milliseconds;
-    } else {
-        EXPECT_TRUE(Contains(r.Output, "  failed: " + shrinking + "  (conversion failed")) << r.Output;
-        EXPECT_EQ(List(Out), (Names{"last.wav"}));
     }
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(List(Out), made);
     ExpectNothingDamaged(Out);
 }
 
-// Killed in the middle of a conversion and of an MP3 encoding, then started again with the same
-// files: the stale temporaries stay as they are, are never taken for outputs, and nothing
-// partial appears under a final name.
-TEST_F(Faults, KilledInTheMiddleAndStartedAgain) {
+// Killed in the middle of conversions and of MP3 encodings, then started again with the same
+// files: the stale temporaries stay as they are, are never taken for outputs, and nothing partial
+// appears under a final name.
+TEST_P(Faults, KilledInTheMiddleAndStartedAgain) {
+    const Names longer = LongSources("long", 240);
     const std::string done = Source("done.wav", ToneWav(1, 8000, 0.5));
-    const std::string longer = Source("long.wav", ToneWav(2, 44100, 240));
+    Names finals;
     for (const bool mp3 : {false, true}) {
         SCOPED_TRACE(mp3 ? "MP3" : "WAV");
         const Names format = mp3 ? Names{"--rate", "22050", "--mode", "Stereo16bit", "--mp3", "64"}
                                  : Names{"--rate", "96000", "--mode", "Stereo24bit", "--wav"};
-        Names args{longer, done, "--out", Out};
+        Names args = longer;
+        args.push_back(done);
         args.insert(args.end(), format.begin(), format.end());
         Snapshot();
-        CliRun run(Dir, args);
-        const std::string busy = Out + (mp3 ? "/~encode.mp3" : "/~conv.wav");
-        ASSERT_TRUE(WaitFor(
-            [&] { return std::filesystem::exists(busy) && std::filesystem::file_size(busy) > 50000; }));
+        CliRun run(Dir, Args(args));
+        ASSERT_TRUE(WaitForWork(mp3 ? "~encode" : "~conv", 50000));
         run.Signal(SIGKILL);
         EXPECT_EQ(run.Wait().ExitCode, 128 + SIGKILL);
         ExpectNothingDamaged(Out);
-        const Names afterKill = List(Out);
-        ASSERT_TRUE(std::find(afterKill.begin(), afterKill.end(), busy.substr(Out.size() + 1)) !=
-                    afterKill.end());
+        Names stale;
+        for (const std::string& name : List(Out))
+            if (name.front() == '~') stale.push_back(name);
+        ASSERT_GE(stale.size(), std::size_t(Jobs));
 
         Snapshot();
-        const Finished r = RunCli(Dir, args);
+        const Finished r = RunCli(Dir, Args(args));
         EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
         ExpectNothingDamaged(Out);
         const std::string ext = mp3 ? ".mp3" : ".wav";
-        EXPECT_TRUE(Contains(r.Output, "-> " + Out + "/long" + ext)) << r.Output;
+        for (const std::string& path : longer) {
+            const std::string name = std::filesystem::path(path).stem().string() + ext;
+            EXPECT_TRUE(Contains(r.Output, "-> " + Out + "/" + name)) << r.Output;
+            finals.push_back(name);
+        }
         EXPECT_TRUE(Contains(r.Output, "-> " + Out + "/done" + ext)) << r.Output;
-        EXPECT_EQ(ReadFile(busy), Before.at(busy)) << "the stale temporary is left alone";
+        finals.push_back("done" + ext);
+        // The stale temporaries are left alone, and the second run left none of its own.
+        Names after;
+        for (const std::string& name : List(Out))
+            if (name.front() == '~') after.push_back(name);
+        EXPECT_EQ(after, stale);
+        for (const std::string& name : stale)
+            EXPECT_EQ(ReadFile(Out + "/" + name), Before.at(Out + "/" + name)) << name;
     }
-    EXPECT_EQ(List(Out), (Names{"done.mp3", "done.wav", "long.mp3", "long.wav", "~conv.wav", "~conv01.wav",
-                                "~encode.mp3"}));
+    Names names;
+    for (const std::string& name : List(Out))
+        if (name.front() != '~') names.push_back(name);
+    std::sort(finals.begin(), finals.end());
+    EXPECT_EQ(names, finals);
 }
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Faults, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& pInfo) {
+                             return "Jobs" + std::to_string(pInfo.param);
+                         });
 
 } // namespace
