@@ -6,6 +6,7 @@
 #include "tests/common/TestFiles.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
 #include <stdexcept>
@@ -40,6 +41,9 @@ public:
         argv.push_back(nullptr);
         std::vector<std::string> env{"XDG_CONFIG_HOME=" + pDir / "config", "PATH=/usr/bin:/bin",
                                      "LANG=C.UTF-8", "HOME=" + pDir.Path()};
+        // A sanitizer build's child takes the same options (suppressions) as the test.
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());

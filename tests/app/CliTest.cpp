@@ -152,8 +152,10 @@ TEST_F(Cli, InterruptStopsEveryFileInHandLikeTheStopButton) {
         };
         while (inHand() < jobs && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool caught = inHand() >= jobs;
         run.Signal(SIGINT);
         const Finished r = run.Wait();
+        ASSERT_TRUE(caught) << "every file was to be in hand at the interrupt";
         EXPECT_EQ(r.ExitCode, 130) << r.Output;
         for (int i = 0; i < jobs; ++i)
             EXPECT_TRUE(Contains(r.Output, "stopped    " + args[std::size_t(i)])) << r.Output;
