@@ -3,12 +3,16 @@
 
 Usage (from the repository root, after a Release build; `make bench` builds and runs it):
     python3 bench/bench.py --bin build-release/bin [--runs 5] [--batch-runs 3] [--quick]
-                           [--only pcm,decode,encode,info,batch,list,window] [--write bench/RESULTS.md]
+                           [--only pcm,decode,encode,info,batch,parallel,list,window] [--baseline DIR]
+                           [--write bench/RESULTS.md]
 
-Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, and
-(groups "list" and "window") the list view's model operations and repaints and the main window's
-start, intake and memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With
---only naming just those groups, --write replaces only their sections of the file.
+Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, the
+same batches with several files at once (group "parallel", side by side with --jobs 1; --baseline
+adds another build's tolvane-cli, e.g. the main branch's, to its rows), and (groups "list" and
+"window") the list view's model operations and repaints and the main window's start, intake and
+memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With --only naming just
+the groups that have sections of their own (parallel, list, window), --write replaces only those
+sections of the file.
 Inputs are generated into bench/work/in (kept between runs); everything else also stays in
 bench/work. The report goes to standard output (and to --write), progress to standard error.
 The exit status is 0 even when a target is missed (look for MISSED); 1 when tolvane-cli fails.
@@ -39,7 +43,10 @@ CONFIG = WORK / "config"
 GNU_TIME = "/usr/bin/time"
 
 TOLVANE = "tolvane-cli"
-GROUPS = ("pcm", "decode", "encode", "info", "batch")
+GROUPS = ("pcm", "decode", "encode", "info", "batch", "parallel")
+# Groups reported in a section of their own rather than in the main table.
+OWN_SECTION = ("parallel",)
+PARALLEL_HEADING = "## Parallel batches"
 
 
 @dataclass
@@ -95,6 +102,10 @@ ENCODE_LAME_FACTOR = 1.05
 INFO_LIMIT_S = 1.0
 BATCH_FFMPEG_FACTOR = 1.3
 BATCH_OVERHEAD_LIMIT_MS = 50.0
+# Two jobs on two processors against one job; one processor against today's serial run.
+PARALLEL_FACTOR = 0.6
+ONE_CORE_FACTOR = 1.05
+MP3_BATCH_FILES, MP3_BATCH_SECONDS = 8, 45.0
 
 
 def note(msg):
@@ -383,6 +394,7 @@ class Tool:
     name: str
     argv: Callable            # (inputs, out folder) -> argv
     expect: Optional[Expect]  # None: only the exit status counts
+    ours: bool = False        # a tolvane-cli run under another name: it gets the empty settings store
 
 
 @dataclass
@@ -487,7 +499,8 @@ def build_items(args, exes, cli, maker):
         full, full_s = make_batch(maker, INPUTS / f"batch-{tag}", 1.0, args.quick)
         short, short_s = make_batch(maker, INPUTS / f"batch-{tag}-short", SHORT_SHARE, args.quick)
         loop = lambda i, o: [exes["sh"], "-c", BATCH_LOOP, "sh", str(o)] + [str(p) for p in i]  # noqa: E731
-        batch_argv = tolvane_argv(cli, 22050, "Stereo16bit", ["--no-decode-only", "--wav"])
+        # One file at a time, like the loop it is weighed against; the parallel group has the rest.
+        batch_argv = tolvane_argv(cli, 22050, "Stereo16bit", ["--no-decode-only", "--wav", "--jobs", "1"])
         for key, files, total, label in (
                 ("batch", full, full_s, f"Batch of {len(full)} mixed files ({total_minutes(full_s)}) → 22050 Hz "
                                         "Stereo16bit"),
@@ -500,7 +513,54 @@ def build_items(args, exes, cli, maker):
         idle = maker.wav(INPUTS / "idle-22050-16bit-2ch.wav", 22050, 16, 2, 0.1, "tone")
         items.append(Item("startup", "batch", "Start-up: one WAV already at 22050 Hz Stereo16bit (nothing written)",
                           [idle], [Tool(TOLVANE, batch_argv, Expect(".wav", 0))], runs))
+    if "parallel" in args.only and ff and have("lame"):
+        items += parallel_items(args, cli, maker, main_wav, seconds)
     return items, main_wav, seconds
+
+
+def parallel_items(args, cli, maker, main_wav, seconds):
+    """The batches with one and with two files at once, side by side; the first tool is the reference."""
+    runs = 1 if args.quick else args.runs
+    tag = "quick" if args.quick else "full"
+    batch, batch_s = make_batch(maker, INPUTS / f"batch-{tag}", 1.0, args.quick)
+    mp3_seconds = MP3_BATCH_SECONDS / 10 if args.quick else MP3_BATCH_SECONDS
+    mp3s = [maker.wav(INPUTS / f"mp3-batch-{tag}" / f"m{i}-{SIGNALS[i % 3]}-{mp3_seconds:g}s.wav", MAIN_RATE, 16, 2,
+                      mp3_seconds, SIGNALS[i % 3]) for i in range(MP3_BATCH_FILES)]
+    one_core = ["taskset", "-c", "0"] if shutil.which("taskset") else None
+    baseline = str(Path(args.baseline).resolve() / TOLVANE) if args.baseline else None
+
+    def run(name, rate, mode, extra, jobs, exe=cli, pinned=False):
+        argv = tolvane_argv(exe, rate, mode, extra + ([] if jobs is None else ["--jobs", str(jobs)]))
+        return Tool(name, (lambda i, o: one_core + argv(i, o)) if pinned else argv, None, ours=True)
+
+    items = []
+    wav = ["--no-decode-only", "--wav"]
+    for key, label, inputs, rate, mode, extra, expect in (
+            ("parallel-batch", f"Batch of {len(batch)} mixed files ({total_minutes(batch_s)}) → 22050 Hz Stereo16bit",
+             batch, 22050, "Stereo16bit", wav, Expect(".wav", len(batch), (22050, 2, 16), batch_s)),
+            ("parallel-mp3", f"{MP3_BATCH_FILES} WAV files of {mp3_seconds:g} s → MP3 128 kbit/s", mp3s, MAIN_RATE,
+             "Stereo16bit", ["--no-decode-only", "--mp3", "128"],
+             Expect(".mp3", MP3_BATCH_FILES, seconds=MP3_BATCH_FILES * mp3_seconds, kbps=128)),
+            ("parallel-pcm", f"Two WAV files of {seconds / 60:g} min → 48000 Hz Stereo16bit (the same file twice)",
+             [main_wav, main_wav], 48000, "Stereo16bit", wav, Expect(".wav", 2, (48000, 2, 16), 2 * seconds))):
+        tools = [run("--jobs 1", rate, mode, extra, 1), run("--jobs 2", rate, mode, extra, 2)]
+        if baseline and key == "parallel-batch":
+            tools.append(run("baseline (serial)", rate, mode, extra, None, exe=baseline))
+        for t in tools:
+            t.expect = expect
+        items.append(Item(key, "parallel", label, inputs, tools, runs, total_seconds=batch_s))
+    if one_core:
+        expect = Expect(".wav", len(batch), (22050, 2, 16), batch_s)
+        tools = [run("--jobs 1, one processor", 22050, "Stereo16bit", wav, 1, pinned=True),
+                 run("default jobs, one processor", 22050, "Stereo16bit", wav, None, pinned=True),
+                 run("--jobs 2, one processor", 22050, "Stereo16bit", wav, 2, pinned=True)]
+        if baseline:
+            tools.append(run("baseline, one processor", 22050, "Stereo16bit", wav, None, exe=baseline, pinned=True))
+        for t in tools:
+            t.expect = expect
+        items.append(Item("parallel-1core", "parallel", "The same batch on one processor (taskset -c 0)", batch,
+                          tools, runs, total_seconds=batch_s))
+    return items
 
 
 def total_minutes(seconds):
@@ -752,7 +812,7 @@ def verdicts(items):
 
 def display_argv(tool, item, exes, cli):
     """The command of one tool with the paths replaced by short placeholders."""
-    if item.group == "batch" and item.key != "startup":
+    if item.group in ("batch", "parallel") and item.key != "startup":
         placeholder = [Path(f"FILE{i}") for i in (1, 2)]
     elif item.key == "info":
         placeholder = [Path("FILE1"), Path("FILE2")]
@@ -823,6 +883,98 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
                 continue
             seen.add((it.group, tool.name, text))
             lines.append(f"- {it.label} — {tool.name}: `{text}`")
+    return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------------------------
+# Several files at once: one section of its own, each row against the item's first (--jobs 1).
+
+
+def parallel_section(items, exes, cli, load_start, alone):
+    headers = ["Work", "Run", "Median s", "Min–max s", "CPU s", "Runs", "÷ first run", "Peak RSS MiB"]
+    rows = []
+    for it in items:
+        first = median(it, it.tools[0].name)
+        for n, tool in enumerate(it.tools):
+            work = it.label if n == 0 else ""
+            if tool.name in it.errors:
+                rows.append([work, tool.name, "FAILED", "—", "—", "—", "—", "—"])
+                continue
+            walls = it.walls[tool.name]
+            med = statistics.median(walls)
+            ratio = "—" if n == 0 or first is None else f"{med / first:.2f}"
+            rows.append([work, tool.name, fmt_s(med), f"{min(walls):.3f}–{max(walls):.3f}",
+                         fmt_s(statistics.median(it.cpus[tool.name])), str(len(walls)), ratio,
+                         f"{it.rss[tool.name] / 1024:.1f}"])
+    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(headers)]
+    right = {2, 3, 4, 5, 6, 7}
+
+    def line(cells):
+        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
+                                 for i, (c, w) in enumerate(zip(cells, widths))) + " |"
+
+    model, cpus, usable, _ = machine_lines()
+    lines = [PARALLEL_HEADING, "",
+             f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
+             f"{load_start}, at end {load_average()}; {model}, nproc {usable} (of {cpus}); git {git_state()}",
+             "- tolvane-cli --jobs N converts N files at once (the default is one per processor it may run on); "
+             "the rows of an item ran side by side, taking turns in rotated order each round."]
+    if alone:
+        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel`); "
+                     "the tables above come from their own run.")
+    lines += ["", line(headers),
+              "|" + "|".join((("-" * (w + 1)) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths))
+              + "|"]
+    lines += [line(r) for r in rows]
+
+    by_key = {it.key: it for it in items}
+    verdicts_ = []
+
+    def against(key, tool, reference, factor, what):
+        it = by_key.get(key)
+        if it is None:
+            return
+        a, b = median(it, tool), median(it, reference)
+        if a is None or b is None:
+            verdicts_.append(f"MISSED — {it.label}: {what} (no figure: a run failed)")
+            return
+        verdicts_.append(f"{'met' if a <= factor * b else 'MISSED'} — {it.label}: {what} "
+                         f"({a:.3f} s vs {b:.3f} s, ratio {a / b:.2f})")
+
+    against("parallel-batch", "--jobs 2", "--jobs 1", PARALLEL_FACTOR, f"--jobs 2 at most {PARALLEL_FACTOR:g} × --jobs 1")
+    against("parallel-mp3", "--jobs 2", "--jobs 1", PARALLEL_FACTOR, f"--jobs 2 at most {PARALLEL_FACTOR:g} × --jobs 1")
+    against("parallel-batch", "--jobs 1", "baseline (serial)", ONE_CORE_FACTOR,
+            f"--jobs 1 no slower than the baseline build (at most {ONE_CORE_FACTOR:g} ×)")
+    against("parallel-1core", "default jobs, one processor", "--jobs 1, one processor", ONE_CORE_FACTOR,
+            f"the default on one processor no slower than --jobs 1 (at most {ONE_CORE_FACTOR:g} ×)")
+    against("parallel-1core", "default jobs, one processor", "baseline, one processor", ONE_CORE_FACTOR,
+            f"the default on one processor no slower than the baseline build (at most {ONE_CORE_FACTOR:g} ×)")
+    pcm = by_key.get("parallel-pcm")
+    if pcm:
+        for tool, jobs in (("--jobs 1", 1), ("--jobs 2", 2)):
+            if tool in pcm.errors:
+                continue
+            per_worker = pcm.rss[tool] / 1024 / jobs
+            verdicts_.append(f"{'met' if per_worker < PCM_MEMORY_LIMIT_MIB else 'MISSED'} — PCM conversion, {tool}: "
+                             f"peak memory under {PCM_MEMORY_LIMIT_MIB:g} MiB per worker "
+                             f"({pcm.rss[tool] / 1024:.1f} MiB for {jobs})")
+    lines += ["", "Notes:", "",
+              "- ÷ first run: the row's median over the item's first row; below 1 is faster. Peak RSS is the whole "
+              "process, shared libraries included, so the per-worker figure divides all of it among the workers.",
+              "- The one-processor rows run under `taskset -c 0`; there the default is one job, as the processors "
+              "counted are those the process may run on.",
+              "- baseline: another build's tolvane-cli given with --baseline (see the date line for which), run "
+              "without --jobs."]
+    for it in items:
+        for tool, remark in it.remarks.items():
+            lines.append(f"- Output check, {it.label}, {tool}: {remark}")
+        for tool, error in it.errors.items():
+            lines.append(f"- FAILED, {it.label}, {tool}: {error}")
+    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
+    lines += ["", "Commands (FILE… stand for the paths under bench/work):", ""]
+    for it in items:
+        for tool in it.tools:
+            lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
     return "\n".join(lines) + "\n"
 
 
@@ -909,6 +1061,8 @@ def main():
     parser.add_argument("--only", default=",".join(GROUPS + tuple(IN_PROCESS)),
                         help="comma-separated subset of " + ",".join(GROUPS + tuple(IN_PROCESS)))
     parser.add_argument("--write", metavar="FILE", help="also write the report to FILE (e.g. bench/RESULTS.md)")
+    parser.add_argument("--baseline", metavar="DIR",
+                        help="folder of another build's tolvane-cli (e.g. the main branch's) for the parallel rows")
     args = parser.parse_args()
     args.only = {g.strip() for g in args.only.split(",") if g.strip()}
     if args.runs < 1 or args.batch_runs < 1:
@@ -917,6 +1071,8 @@ def main():
         parser.error("--only takes " + ",".join(GROUPS + tuple(IN_PROCESS)))
     if args.quick and args.write:
         parser.error("--write is for full runs; quick figures are not for the record")
+    if args.baseline and not os.access(Path(args.baseline) / TOLVANE, os.X_OK):
+        parser.error(f"--baseline: no {TOLVANE} in {args.baseline}")
 
     bin_dir = Path(args.bin).resolve()
     in_process = [g for g in IN_PROCESS if g in args.only]
@@ -962,19 +1118,34 @@ def main():
     items, main_wav, seconds = build_items(args, exes, cli, maker)
 
     tolvane_env = dict(os.environ, XDG_CONFIG_HOME=str(CONFIG))
-    measure(items, lambda tool: tolvane_env if tool.name == TOLVANE else os.environ)
+    measure(items, lambda tool: tolvane_env if tool.name == TOLVANE or tool.ours else os.environ)
     clear(OUT)
 
-    leftovers = ", ".join(p.name for p in list(CONFIG.rglob("*"))[:3])
-    env_note = f"XDG_CONFIG_HOME={rel(CONFIG)} (an empty folder" + (
-        f"; it ended up holding {leftovers})" if leftovers else ", still empty after the runs)")
-    text = report(items, args, exes, cli, main_wav, seconds, started, load_start, env_note)
-    for group in in_process:
-        text += "\n" + inprocess_section(group, inprocess_rows(IN_PROCESS[group], bin_dir), bin_dir)
+    main_items = [it for it in items if it.group not in OWN_SECTION]
+    parallel = [it for it in items if it.group == "parallel"]
+    # Only groups with sections of their own: those sections are replaced, the rest of the file kept.
+    alone = not args.only - set(OWN_SECTION) - set(IN_PROCESS)
+    sections = []
+    if parallel:
+        sections.append((PARALLEL_HEADING, parallel_section(parallel, exes, cli, load_start, alone)))
+    sections += [(IN_PROCESS[g].heading, inprocess_section(g, inprocess_rows(IN_PROCESS[g], bin_dir), bin_dir, alone))
+                 for g in in_process]
+    if alone:
+        text = "\n".join(section for _, section in sections)
+        if args.write:
+            for heading, section in sections:
+                Path(args.write).write_text(replace_section(args.write, heading, section))
+            note(f"written: those sections of {args.write}")
+    else:
+        leftovers = ", ".join(p.name for p in list(CONFIG.rglob("*"))[:3])
+        env_note = f"XDG_CONFIG_HOME={rel(CONFIG)} (an empty folder" + (
+            f"; it ended up holding {leftovers})" if leftovers else ", still empty after the runs)")
+        text = report(main_items, args, exes, cli, main_wav, seconds, started, load_start, env_note)
+        text += "".join("\n" + section for _, section in sections)
+        if args.write:
+            Path(args.write).write_text(text)
+            note(f"written: {args.write}")
     print(text, end="")
-    if args.write:
-        Path(args.write).write_text(text)
-        note(f"written: {args.write}")
     # A failing converter is a broken build, not a missed target.
     return 1 if any(TOLVANE in it.errors for it in items) else 0
 
