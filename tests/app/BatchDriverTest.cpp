@@ -116,6 +116,13 @@ protected:
         Host.Rows.push_back(path);
         return path;
     }
+    // Two rows whose files share a base name in different folders; the second is short.
+    void TwoSongs(double pFirstSeconds) {
+        Source("song.wav", ToneWav(2, 44100, pFirstSeconds));
+        std::filesystem::create_directories(In + "/b");
+        WriteFile(In + "/b/song.wav", ToneWav(1, 8000, 0.3));
+        Host.Rows.push_back(In + "/b/song.wav");
+    }
     std::vector<std::string> OutFiles() const {
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(Out))
@@ -505,10 +512,7 @@ TEST_F(Driver, StalledDecodeIsStoppedWithTheMessageAndTheNextRowConverts) {
 }
 
 TEST_F(Driver, Mp2RowsAreQueuedWithTheirOwnTemporaryFiles) {
-    Source("song.wav", ToneWav(2, 44100, 0.3));
-    std::filesystem::create_directories(In + "/b");
-    WriteFile(In + "/b/song.wav", ToneWav(1, 8000, 0.3));
-    Host.Rows.push_back(In + "/b/song.wav");
+    TwoSongs(0.3);
     Host.Opts.TargetFreqText = "48000";
     Host.Opts.Encmp2Enabled = true;
     Host.Opts.Encmp2 = 1;
@@ -536,10 +540,7 @@ TEST_F(Driver, Mp2RowsAreQueuedWithTheirOwnTemporaryFiles) {
 // With two rows at work, the second finishes first; still the first takes the name both want, and
 // the command file lists the rows in list order.
 TEST_F(Driver, RowsAtOnceTakeTheirNamesInListOrder) {
-    Source("song.wav", ToneWav(2, 44100, 2));
-    std::filesystem::create_directories(In + "/b");
-    WriteFile(In + "/b/song.wav", ToneWav(1, 8000, 0.3));
-    Host.Rows.push_back(In + "/b/song.wav");
+    TwoSongs(2);
     Host.Opts.TargetFreqText = "48000";
     Host.Opts.Mp2BitRateText = "192";
     Run->Mp2Encoder("/opt/enc/twolame");
