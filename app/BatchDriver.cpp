@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -269,8 +270,19 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
         changed.notify_all();
     };
     std::vector<std::thread> threads;
-    for (int k = 0; k < pJobs; ++k)
-        threads.emplace_back(worker, k);
+    for (int k = 0; k < pJobs; ++k) {
+        try {
+            threads.emplace_back(worker, k);
+        } catch (const std::system_error&) {
+            // The system gives no more threads: the run makes do with those it has.
+            const std::lock_guard hold(lock);
+            --working;
+        }
+    }
+    if (threads.empty()) {
+        RunRows(pTarget);
+        return;
+    }
 
     for (int placed = 0;;) {
         std::unique_lock hold(lock);
