@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <pthread.h>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -31,10 +32,37 @@ constexpr std::array<std::uint32_t, 8> kMpeg25{8, 16, 24, 32, 40, 48, 56, 64};
 
 // LAME and its decoder fill tables the whole process shares (powers, synthesis windows) whenever a
 // stream is set up, while the other streams read them: a set-up runs alone, coding side by side.
-std::shared_mutex& SharedTables() {
-    static std::shared_mutex tables;
+// A waiting set-up goes before further coding, and coding holds the tables a few frames at a time,
+// so that a set-up waits a few milliseconds, not for another stream's whole block.
+class TablesLock {
+public:
+    TablesLock() {
+        pthread_rwlockattr_t attr;
+        pthread_rwlockattr_init(&attr);
+        pthread_rwlockattr_setkind_np(&attr, PTHREAD_RWLOCK_PREFER_WRITER_NONRECURSIVE_NP);
+        pthread_rwlock_init(&c_Lock, &attr);
+        pthread_rwlockattr_destroy(&attr);
+    }
+    ~TablesLock() { pthread_rwlock_destroy(&c_Lock); }
+    TablesLock(const TablesLock&) = delete;
+    TablesLock& operator=(const TablesLock&) = delete;
+    // The names std::unique_lock and std::shared_lock call.
+    void lock() { pthread_rwlock_wrlock(&c_Lock); }
+    void unlock() { pthread_rwlock_unlock(&c_Lock); }
+    void lock_shared() { pthread_rwlock_rdlock(&c_Lock); }
+    void unlock_shared() { pthread_rwlock_unlock(&c_Lock); }
+
+private:
+    pthread_rwlock_t c_Lock;
+};
+
+TablesLock& SharedTables() {
+    static TablesLock tables;
     return tables;
 }
+
+// Frames handed to the encoder per turn at the tables: about 0.2 s of audio.
+constexpr int kFramesPerTurn = 8 * 1152;
 
 template <std::size_t N> bool Contains(const std::array<std::uint32_t, N>& pList, std::uint32_t pValue) {
     return std::find(pList.begin(), pList.end(), pValue) != pList.end();
@@ -57,14 +85,23 @@ public:
         const int frames = int(pSourceLength / std::uint32_t(2 * c_Channels));
         c_Samples.resize(std::size_t(frames) * std::size_t(c_Channels));
         std::memcpy(c_Samples.data(), pSource, c_Samples.size() * 2);
-        const std::shared_lock reading(SharedTables());
-        const int n = c_Channels == 2 ? lame_encode_buffer_interleaved(c_Lame.get(), c_Samples.data(), frames,
-                                                                       pDest, int(pDestLength))
-                                      : lame_encode_buffer(c_Lame.get(), c_Samples.data(), nullptr, frames,
-                                                           pDest, int(pDestLength));
-        if (n < 0) return kInvalid;
+        // LAME keeps what does not fill a frame for the next call: the turns make the same stream.
+        std::uint32_t produced = 0;
+        for (int done = 0; done < frames;) {
+            const int turn = std::min(kFramesPerTurn, frames - done);
+            short* samples = c_Samples.data() + std::size_t(done) * std::size_t(c_Channels);
+            const int room = int(std::min<std::uint32_t>(pDestLength - produced, 0x7FFFFFFF));
+            const std::shared_lock reading(SharedTables());
+            const int n =
+                c_Channels == 2
+                    ? lame_encode_buffer_interleaved(c_Lame.get(), samples, turn, pDest + produced, room)
+                    : lame_encode_buffer(c_Lame.get(), samples, nullptr, turn, pDest + produced, room);
+            if (n < 0) return kInvalid;
+            produced += std::uint32_t(n);
+            done += turn;
+        }
         pSourceUsed = std::uint32_t(frames) * std::uint32_t(2 * c_Channels);
-        pDestUsed = std::uint32_t(n);
+        pDestUsed = produced;
         return kOk;
     }
     int Flush(std::uint8_t* pDest, std::uint32_t pDestLength, std::uint32_t& pDestUsed) override {
