@@ -932,7 +932,8 @@ def parallel_section(items, exes, cli, load_start, alone):
 
     def against(key, tool, reference, factor, what):
         it = by_key.get(key)
-        if it is None:
+        # The baseline rows exist only when --baseline named a build.
+        if it is None or not {tool, reference} <= {t.name for t in it.tools}:
             return
         a, b = median(it, tool), median(it, reference)
         if a is None or b is None:
