@@ -920,8 +920,8 @@ def parallel_section(items, exes, cli, load_start, alone):
              "- tolvane-cli --jobs N converts N files at once (the default is one per processor it may run on); "
              "the rows of an item ran side by side, taking turns in rotated order each round."]
     if alone:
-        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel`); "
-                     "the tables above come from their own run.")
+        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel "
+                     "[--runs N] [--baseline DIR]`); the tables above come from their own run.")
     lines += ["", line(headers),
               "|" + "|".join((("-" * (w + 1)) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths))
               + "|"]
@@ -964,8 +964,8 @@ def parallel_section(items, exes, cli, load_start, alone):
               "process, shared libraries included, so the per-worker figure divides all of it among the workers.",
               "- The one-processor rows run under `taskset -c 0`; there the default is one job, as the processors "
               "counted are those the process may run on.",
-              "- baseline: another build's tolvane-cli given with --baseline (see the date line for which), run "
-              "without --jobs."]
+              "- baseline: another build's tolvane-cli given with --baseline (its path is in the commands below), "
+              "run without --jobs."]
     for it in items:
         for tool, remark in it.remarks.items():
             lines.append(f"- Output check, {it.label}, {tool}: {remark}")
