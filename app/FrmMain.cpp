@@ -88,10 +88,6 @@ private:
     QtPlacementForm c_Form;
 };
 
-std::int32_t SettingInt(const std::string& pKey, std::int32_t pDefault) {
-    return IntegerText(Support::ReadSetting(pKey, pDefault)).value_or(0);
-}
-
 } // namespace
 
 FrmMain::FrmMain(QWidget* pParent)
@@ -132,7 +128,7 @@ void FrmMain::Load() {
     };
     step([&] {
         Support::CheckStartupLanguage();
-        if (SettingInt("AltFont", 1) == 1) Support::ChooseUiFont();
+        if (IntegerText(Support::ReadSetting("AltFont", std::int32_t(1))) == 1) Support::ChooseUiFont();
         Support::ApplyUiFont(this, -2);
     });
     step([&] {
@@ -141,16 +137,16 @@ void FrmMain::Load() {
         Support::WaitWithEvents(50, 10);
     });
     c_Driver = std::make_unique<BatchDriver>(*this, *mp3enc);
+    const WindowChoices saved = LoadSavedChoices(c_Mp2Available);
     step([] {
         Graph::InstallComponentRegistry();
         (void)Support::RegisterComponent(Support::kWavDestFile, 0, 0);
     });
-    step([&] { BuildControls(); });
+    step([&] { BuildControls(saved); });
     step([&] { LayOut(); });
     step([&] { PaintBackground(); });
     step([&] {
         if (c_Mp2Available) {
-            const WindowChoices saved = LoadSavedChoices(true);
             SetUpCheckBox(CheckEncmp2, "mp2", saved.Encmp2, 9, 1);
         } else {
             ComboBitRate[1].hide();
@@ -162,7 +158,7 @@ void FrmMain::Load() {
         CheckDecodeOnly_Click();
         CheckDecodeOnly.Draw();
     });
-    step([&] { UpdateMp3BitRates(SettingInt("mp3BitRate", 128)); });
+    step([&] { UpdateMp3BitRates(saved.Mp3BitRate); });
     step([&] {
         QtPlacementForm placement(*this);
         Support::LoadWindowPlacement(placement, "", true, false, false);
@@ -201,9 +197,7 @@ void FrmMain::Unload() {
     if (Support::ReleaseFontsAtExit() == 1) Support::ReleaseUiFonts();
 }
 
-void FrmMain::BuildControls() {
-    const WindowChoices saved = LoadSavedChoices(c_Mp2Available);
-
+void FrmMain::BuildControls(const WindowChoices& pSaved) {
     PictureInfo.AddStdColorSet(0);
     PictureInfo.AddStdColorSet(1);
     PictureInfo.AddTextSpace(9, 0, 0, "", 120, 105);
@@ -216,15 +210,15 @@ void FrmMain::BuildControls() {
         Support::ApplyUiFont(combo, -2);
     }
     QComboBoxAdapter freq(ComboFreq);
-    WaveMMIO::LoadFreqToCombo(freq, IntegerText(saved.Freq).value_or(0), 0, 0);
+    WaveMMIO::LoadFreqToCombo(freq, IntegerText(pSaved.Freq).value_or(0), 0, 0);
     QComboBoxAdapter mode(ComboMode);
-    WaveMMIO::LoadModeToCombo(mode, saved.Mode, WaveMode::kLastTarget);
+    WaveMMIO::LoadModeToCombo(mode, pSaved.Mode, WaveMode::kLastTarget);
 
-    SetUpCheckBox(CheckDecodeOnly, "デコードのみ", saved.DecodeOnly, 9, 1);
+    SetUpCheckBox(CheckDecodeOnly, "デコードのみ", pSaved.DecodeOnly, 9, 1);
     CheckUseDither.Gradhdc(CheckDecodeOnly.Gradhdc());
     CheckEncmp3.Gradhdc(CheckDecodeOnly.Gradhdc());
     CheckEncmp2.Gradhdc(CheckDecodeOnly.Gradhdc());
-    SetUpCheckBox(CheckUseDither, "ディザ", saved.UseDither, 9, 1);
+    SetUpCheckBox(CheckUseDither, "ディザ", pSaved.UseDither, 9, 1);
 
     LV.NumData(3);
     LV.NumAux(1);
@@ -241,19 +235,17 @@ void FrmMain::BuildControls() {
     LV.InitTab();
     LV.ReDrawTab(-1);
 
-    SetUpCheckBox(CheckEncmp3, "mp3", saved.Encmp3, 9, 1);
+    SetUpCheckBox(CheckEncmp3, "mp3", pSaved.Encmp3, 9, 1);
     for (const std::string& rate : Mp2BitRateTexts())
         ComboBitRate[1].addItem(QString::fromStdString(rate));
-    SelectComboText(ComboBitRate[1], saved.Mp2BitRate);
+    SelectComboText(ComboBitRate[1], pSaved.Mp2BitRate);
     for (const std::string& word : Mp2ModeTexts())
         Combomp2mode.addItem(QString::fromStdString(word));
-    SelectComboText(Combomp2mode, saved.Mp2Mode);
-    // Without the encoder the MP2 box keeps its first value.
-    if (!c_Mp2Available) CheckEncmp2.Value(0);
+    SelectComboText(Combomp2mode, pSaved.Mp2Mode);
 
     TextSoundPath.Usage(0);
     TextSoundPath.Init();
-    TextSoundPath.Text(QString::fromStdString(saved.SoundPath));
+    TextSoundPath.Text(QString::fromStdString(pSaved.SoundPath));
 
     CtrButtons.DesignType(1);
     CtrButtons.NumButtons(3);
@@ -370,7 +362,8 @@ void FrmMain::PlaceControl(QWidget& pControl, const QWidget& pReference, int pPl
 
 void FrmMain::SetUpCheckBox(UC_Check& pCheck, const std::string& pCaption, std::int32_t pValue,
                             float pFontSize, float pSizeRate) {
-    if (!c_Background.isNull()) pCheck.SetBGPic(LeftOf(pCheck), TopOf(pCheck), &c_Background);
+    // The window's background picture reaches the boxes in PaintBackground, once it is painted
+    // and the boxes stand where they stay.
     pCheck.FontSize(pFontSize);
     pCheck.SizeRate(pSizeRate);
     pCheck.Caption(QString::fromStdString(pCaption));

@@ -24,6 +24,7 @@ class BatchDriver;
 class C_mp3acm;
 class QMimeData;
 class QSocketNotifier;
+struct WindowChoices;
 
 // The program's only window: start-up, the option rules, shut-down, the file intake and the
 // host side of the batch driver. The controls keep the window's names.
@@ -87,7 +88,6 @@ public:
     void RowFinished(int pRow, const RowResult& pResult) override;
 
     [[nodiscard]] BatchDriver& Driver() noexcept { return *c_Driver; }
-    [[nodiscard]] bool Mp2Available() const noexcept { return c_Mp2Available; }
     // Whether the external MP2 encoder was found (tests decide it before Load).
     void Mp2Available(bool pValue) noexcept { c_Mp2Available = pValue; }
 
@@ -113,7 +113,7 @@ public:
     // Clear, Stop and Start, as the buttons and their keys press them.
     void CtrButtons_ButtonClicked(int pIndex);
 
-    // The failure line that replaces "Done." when rows failed.
+    // The last status line of a run in which rows failed, in place of "Done.".
     [[nodiscard]] static std::string FailedLine(int pCount);
 
 protected:
@@ -137,7 +137,7 @@ private:
     private:
         FrmMain& c_Form;
     };
-    void BuildControls();
+    void BuildControls(const WindowChoices& pSaved);
     void LayOut();
     void ConnectEvents();
     void SetTabOrder();

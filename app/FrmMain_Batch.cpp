@@ -2,13 +2,8 @@
 #include "app/BatchDriver.h"
 #include "app/BatchFile.h"
 #include "app/FrmMain.h"
-#include "app/WindowChoices.h"
-#include "support/FileUtil.h"
 #include "support/Log.h"
 #include "support/MessageBox.h"
-#include "support/QtPlacementForm.h"
-#include "support/Settings.h"
-#include "support/UiFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -66,10 +61,7 @@ void FrmMain::ClearRows() {
 }
 
 void FrmMain::DispMes(int pLine, const std::string& pText, bool pDontDraw) {
-    // The end of a run says how many files failed instead of a plain "Done.".
-    const bool failedEnd = pLine == 0 && pText == "Done." && c_RunFailures > 0;
-    PictureInfo.DispMes(pLine, QString::fromStdString(failedEnd ? FailedLine(c_RunFailures) : pText),
-                        pDontDraw ? -1 : 0);
+    PictureInfo.DispMes(pLine, QString::fromStdString(pText), pDontDraw ? -1 : 0);
 }
 
 void FrmMain::SetBusyColor(bool pBusy) {
@@ -155,6 +147,8 @@ void FrmMain::RunEnded() {
     LV.SortDisabled(0);
     ProgBar.Locked(0);
     LV.ReDraw();
+    // The end of a run says how many files failed instead of a plain "Done.".
+    if (c_RunFailures > 0) PictureInfo.DispMes(0, QString::fromStdString(FailedLine(c_RunFailures)));
 }
 
 void FrmMain::closeEvent(QCloseEvent* pEvent) {

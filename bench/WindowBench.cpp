@@ -9,6 +9,7 @@
 #include "app/SingleInstance.h"
 #include "bench/BenchReport.h"
 #include "engine/C_mp3acm.h"
+#include "engine/WaveHeader.h"
 #include "support/FileUtil.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
@@ -47,26 +48,13 @@ double MonotonicMs() {
 // A PCM WAV of pFrames 16-bit stereo frames at 44.1 kHz.
 void WriteWav(const std::string& pPath, std::uint32_t pFrames) {
     const std::uint32_t data = pFrames * 4;
+    const std::vector<std::uint8_t> header = WaveHeader::Build(44100, 16, 2, false, 36 + data, data);
+    std::vector<std::int16_t> samples(std::size_t(pFrames) * 2);
+    for (std::uint32_t i = 0; i < pFrames; ++i)
+        samples[2 * i] = samples[2 * i + 1] = std::int16_t(8000 * std::sin(double(i) * 0.0627));
     std::ofstream out(pPath, std::ios::binary);
-    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out.write("RIFF", 4);
-    u32(36 + data);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    out.write("data", 4);
-    u32(data);
-    for (std::uint32_t i = 0; i < pFrames; ++i) {
-        const auto s = std::int16_t(8000 * std::sin(double(i) * 0.0627));
-        u16(std::uint16_t(s));
-        u16(std::uint16_t(s));
-    }
+    out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
+    out.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(data));
 }
 
 // Half WAV and half MP3 files of half a second, with names as a user's folder has them.
