@@ -1,5 +1,7 @@
 #include "controls/IconSheet.h"
 
+#include "controls/Palette.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -237,10 +239,6 @@ void DrawSubject(QPainter& pPainter, const Cell& pCell) {
     }
 }
 
-int Channel(double pValue) {
-    return std::clamp(int(std::lround(pValue)), 0, 255);
-}
-
 } // namespace
 
 bool IsActiveLook(int pCell) noexcept {
@@ -311,8 +309,8 @@ void Tint(QImage& pSheet, const QColor& pFace) {
             for (int x = 0; x < cellPx; ++x) {
                 const QRgb pixel = line[x];
                 if ((pixel & 0xFFFFFFU) == 0) continue;
-                line[x] = qRgb(Channel(qRed(pixel) * red), Channel(qGreen(pixel) * green),
-                               Channel(qBlue(pixel) * blue));
+                line[x] = qRgb(Palette::Channel(qRed(pixel) * red), Palette::Channel(qGreen(pixel) * green),
+                               Palette::Channel(qBlue(pixel) * blue));
             }
         }
     }

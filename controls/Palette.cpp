@@ -37,11 +37,11 @@ constexpr std::array<QRgb, 25> kSystemColors = {
     0xFFFFFDE8, // 24 tool tip background
 };
 
-int Clamp(double pValue) {
+} // namespace
+
+int Channel(double pValue) {
     return std::clamp(int(std::lround(pValue)), 0, 255);
 }
-
-} // namespace
 
 QColor SystemColor(int pIndex) {
     if (pIndex < 0 || pIndex >= int(kSystemColors.size())) pIndex = kButtonFace;
@@ -59,13 +59,13 @@ std::int32_t FromQColor(const QColor& pColor) {
 }
 
 QColor Shifted(const QColor& pColor, int pDelta) {
-    return QColor(Clamp(pColor.red() + pDelta), Clamp(pColor.green() + pDelta),
-                  Clamp(pColor.blue() + pDelta));
+    return QColor(Channel(pColor.red() + pDelta), Channel(pColor.green() + pDelta),
+                  Channel(pColor.blue() + pDelta));
 }
 
 QColor Scaled(const QColor& pColor, double pFactor) {
-    return QColor(Clamp(pColor.red() * pFactor), Clamp(pColor.green() * pFactor),
-                  Clamp(pColor.blue() * pFactor));
+    return QColor(Channel(pColor.red() * pFactor), Channel(pColor.green() * pFactor),
+                  Channel(pColor.blue() * pFactor));
 }
 
 } // namespace Palette

@@ -41,6 +41,9 @@ enum SystemIndex : int {
 [[nodiscard]] QColor ToQColor(std::int32_t pColor);
 [[nodiscard]] std::int32_t FromQColor(const QColor& pColor);
 
+// A colour channel from a real number: rounded, then clamped to 0..255.
+[[nodiscard]] int Channel(double pValue);
+
 // Each channel plus pDelta, clamped to 0..255 (a negative delta darkens).
 [[nodiscard]] QColor Shifted(const QColor& pColor, int pDelta);
 // Each channel times pFactor, rounded and clamped.

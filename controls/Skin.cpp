@@ -192,9 +192,10 @@ QPixmap MakeSurface(const QSize& pSize, const QWidget* pWidget) {
 }
 
 QString FitTextToWidth(const QString& pText, int pWidth, bool pKeepRight, const QFontMetrics& pMetrics) {
+    if (pMetrics.horizontalAdvance(pText) <= pWidth) return pText;
     const std::vector<int> starts = CharacterStarts(pText);
     const int count = int(starts.size());
-    if (count < 2 || pMetrics.horizontalAdvance(pText) <= pWidth) return pText;
+    if (count < 2) return pText;
     // The first k characters (the last k with pKeepRight).
     const auto part = [&](int pCount) {
         if (pCount >= count) return pText;

@@ -12,13 +12,7 @@
 
 #include <algorithm>
 
-namespace {
-
-int Pixels(float pTwips) {
-    return int(RoundHalfEven(double(Support::ToPixels(pTwips))));
-}
-
-} // namespace
+namespace {} // namespace
 
 UC_Bar::UC_Bar(QWidget* pParent)
     : QWidget(pParent)
@@ -54,10 +48,7 @@ void UC_Bar::Init() {
     painter.end();
     c_Ready = true;
     // Shows the current value again (nothing before the first one).
-    const std::int16_t clicked = c_Clicked;
-    c_Clicked = 0;
-    Value(c_Value);
-    c_Clicked = clicked;
+    Show(c_Value);
 }
 
 void UC_Bar::SetStyle(float pSize, std::int32_t pBold, const std::string& pName, std::int32_t pForeColor) {
@@ -80,6 +71,10 @@ void UC_Bar::TextToDisp(const QString& pValue) {
 
 void UC_Bar::Value(std::int32_t pValue) {
     if (c_Clicked == -1) return;
+    Show(pValue);
+}
+
+void UC_Bar::Show(std::int32_t pValue) {
     const std::int32_t value = std::min(pValue, c_Max);
     // value > 0 here implies Max > 0.
     if (value > 0)
@@ -95,7 +90,7 @@ void UC_Bar::Draw(float pValue) {
 }
 
 int UC_Bar::FillTip() const {
-    return Pixels(c_DrawX);
+    return Support::PixelsOf(c_DrawX);
 }
 
 std::int32_t UC_Bar::ValueAt(float pX) const {

@@ -55,6 +55,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
 
 private:
+    // Draws pValue and stores it, whatever the user is doing with the mouse.
+    void Show(std::int32_t pValue);
     [[nodiscard]] std::int32_t ValueAt(float pX) const;
 
     std::int32_t c_Value = 0;

@@ -21,10 +21,6 @@ namespace {
 constexpr std::int32_t kDefaultSelected = Palette::Rgb(0, 208, 0);
 constexpr std::int32_t kWhite = Palette::Rgb(255, 255, 255);
 
-int Round(double pValue) {
-    return int(RoundHalfEven(pValue));
-}
-
 int FaceStyle(std::int32_t pDesign) {
     switch (pDesign) {
     case 1:
@@ -61,10 +57,10 @@ UC_Buttons::UC_Buttons(QWidget* pParent)
 
 std::int32_t UC_Buttons::BrightnessShade(std::int32_t pFace, int pBrightness) {
     const QColor face = Palette::ToQColor(pFace);
-    const int average = Round((face.red() + face.green() + face.blue()) / 3.0);
+    const int average = RoundToInt32((face.red() + face.green() + face.blue()) / 3.0);
     const auto channel = [&](int pValue) {
         if (average == 0) return std::clamp(pBrightness, 0, 255);
-        return std::clamp(Round(double(pBrightness) / average * pValue), 0, 255);
+        return std::clamp(RoundToInt32(double(pBrightness) / average * pValue), 0, 255);
     };
     const std::int32_t shade = Palette::Rgb(channel(face.red()), channel(face.green()), channel(face.blue()));
     return shade == 0 ? 1 : shade;
@@ -192,14 +188,14 @@ void UC_Buttons::PlaceContent(int pIndex) {
     Button& button = c_Buttons[std::size_t(pIndex)];
     const double left = ButtonLeft(pIndex);
     if (button.PicNormal >= 0 || button.PicActive >= 0) {
-        button.Y = Round(c_Height / 2.0 - IconSheet::kCellSize / 2.0);
-        button.X = Round(left + c_ButtonWidth / 2.0 - IconSheet::kCellSize / 2.0);
+        button.Y = RoundToInt32(c_Height / 2.0 - IconSheet::kCellSize / 2.0);
+        button.X = RoundToInt32(left + c_ButtonWidth / 2.0 - IconSheet::kCellSize / 2.0);
         return;
     }
     const QFontMetrics metrics(Support::UiFontAt(c_FontIndex).Font);
     button.Shown = Skin::FitTextToWidth(button.Caption, std::max(1, c_ButtonWidth - 4), false, metrics);
-    button.Y = Round(c_Height / 2.0 - metrics.height() / 2.0);
-    button.X = Round(left + c_ButtonWidth / 2.0 - metrics.horizontalAdvance(button.Shown) / 2.0);
+    button.Y = RoundToInt32(c_Height / 2.0 - metrics.height() / 2.0);
+    button.X = RoundToInt32(left + c_ButtonWidth / 2.0 - metrics.horizontalAdvance(button.Shown) / 2.0);
 }
 
 void UC_Buttons::DrawAll() {
@@ -224,7 +220,7 @@ QRect UC_Buttons::ButtonRect(int pIndex) const {
 
 int UC_Buttons::ButtonAtX(double pX) const {
     if (!c_LaidOut) return -1;
-    const int x = Round(pX);
+    const int x = RoundToInt32(pX);
     const int last = NumButtons() - 1;
     if (x < ButtonLeft(0) || x > ButtonLeft(last) + c_ButtonWidth) return -1;
     for (int i = 0; i <= last; ++i)
@@ -335,7 +331,7 @@ void UC_Buttons::SetOKCancel(int pOKIsZero, int pNoSize, std::int32_t pType) {
     SetButtonChar(0, pOKIsZero != 0 ? ok : cancel);
     SetButtonChar(1, pOKIsZero != 0 ? cancel : ok);
     DesignType(pType);
-    if (pNoSize == 0) resize(Round(Support::ToPixels(2400)), Round(Support::ToPixels(330)));
+    if (pNoSize == 0) resize(RoundToInt32(Support::ToPixels(2400)), RoundToInt32(Support::ToPixels(330)));
     Init();
 }
 

@@ -16,11 +16,6 @@
 class UC_Buttons : public QWidget {
     Q_OBJECT
 public:
-    // The icon sheet: kIconCount cells of kIconSize × kIconSize pixels side by side, pictures in the
-    // top row (black where transparent), masks in the row below (black where opaque).
-    static constexpr int kIconSize = 18;
-    static constexpr int kIconCount = 26;
-
     explicit UC_Buttons(QWidget* pParent = nullptr);
 
     // Lays out and draws; after the buttons are configured and again after a resize. Sets the

@@ -14,13 +14,7 @@
 
 #include <cmath>
 
-namespace {
-
-int Pixels(double pTwips) {
-    return int(RoundHalfEven(double(Support::ToPixels(float(pTwips)))));
-}
-
-} // namespace
+namespace {} // namespace
 
 UC_Check::UC_Check(QWidget* pParent)
     : QWidget(pParent) {
@@ -33,7 +27,7 @@ float UC_Check::SideTwips() const {
 }
 
 int UC_Check::BoxSide() const {
-    return std::max(1, Pixels(SideTwips()));
+    return std::max(1, Support::PixelsOf(SideTwips()));
 }
 
 void UC_Check::Enabled(std::int16_t pValue) {
@@ -165,8 +159,8 @@ void UC_Check::paintEvent(QPaintEvent*) {
     static constexpr int kMark[][2] = {{45, 105}, {105, 165}, {180, 45}, {90, 135}, {45, 105}};
     QPolygon mark;
     for (const auto& point : kMark)
-        mark << QPoint(Pixels(point[0] * double(c_SizeRate)),
-                       c_BoxTop + Pixels(point[1] * double(c_SizeRate)));
+        mark << QPoint(Support::PixelsOf(point[0] * double(c_SizeRate)),
+                       c_BoxTop + Support::PixelsOf(point[1] * double(c_SizeRate)));
     painter.drawPolygon(mark);
 }
 

@@ -76,8 +76,6 @@ public:
         std::int32_t LargeChange = 0;
     };
 
-    // Icon cells of the icon sheet.
-    static constexpr int kIconCount = 11;
     static constexpr std::int32_t kMinTabWidth = 450;
 
     explicit UC_ListView(QWidget* pParent = nullptr);
@@ -352,7 +350,6 @@ private:
     void PaintRows(QPainter& pPainter);
     void PaintTabs(QPainter& pPainter);
     void PaintFrame(QPainter& pPainter);
-    void DrawIcon(QPainter& pPainter, int pIcon, int pX, int pY);
     [[nodiscard]] static double BaselineOffset(const Support::UiFontEntry& pFont);
     void EnsureArtwork();
 
@@ -473,6 +470,7 @@ private:
     Bar c_VBar;
     QPixmap PictureTabGrad;
     QPixmap PictureIcons;
+    qreal c_IconsRatio = 0;
     std::vector<QLineEdit*> TextLV;
     std::vector<QComboBox*> ComboLV;
     std::vector<QComboBox*> ListLV;

@@ -29,14 +29,6 @@ constexpr int kHeaderTwips = 270;
 // The frame around everything takes this many pixels on each side.
 constexpr int kFrame = 2;
 
-float Px(float pPixels) {
-    return Support::Px(pPixels);
-}
-
-std::int32_t Round(double pValue) {
-    return std::int32_t(RoundHalfEven(pValue));
-}
-
 QPainter::CompositionMode RasterMode(std::int32_t pMode) {
     switch (pMode) {
     case 7:
@@ -146,7 +138,7 @@ void UC_ListView::CreateBars() {
             slider->setObjectName(vertical ? QStringLiteral("VBarName") : QStringLiteral("HBarName"));
             slider->NoGrad(1);
             slider->IsVertical(vertical ? 1 : 0);
-            slider->SmallChange(vertical ? 1 : std::int32_t(std::lround(Px(1))));
+            slider->SmallChange(vertical ? 1 : std::int32_t(std::lround(Support::Px(1))));
             slider->Init();
             slider->hide();
             // The rows follow the thumb while it moves, not only when it is let go.
@@ -160,7 +152,7 @@ void UC_ListView::CreateBars() {
             auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, c_PictureAll);
             bar->setObjectName(vertical ? QStringLiteral("VBarName") : QStringLiteral("HBarName"));
             bar->setFocusPolicy(Qt::NoFocus);
-            bar->setSingleStep(vertical ? 1 : int(std::lround(Px(1))));
+            bar->setSingleStep(vertical ? 1 : int(std::lround(Support::Px(1))));
             bar->hide();
             connect(bar, &QScrollBar::valueChanged, this,
                     [this, vertical] { vertical ? TakeTopFromBar() : TakeOffsetFromBar(); });
@@ -213,7 +205,7 @@ void UC_ListView::Init() {
     }
     DeleteAll();
     c_Items.reserve(1);
-    c_TextMargin = std::int32_t(std::lround(Px(c_IconDisabled != 0 ? 6 : 22)));
+    c_TextMargin = std::int32_t(std::lround(Support::Px(c_IconDisabled != 0 ? 6 : 22)));
     if (!c_Styled)
         SetStyle(9, 0, Support::EnsureUiFontName(), Palette::SystemColorRef(Palette::kWindowText),
                  Palette::SystemColorRef(Palette::kWindowBackground));
@@ -263,23 +255,23 @@ void UC_ListView::InitTab() {
     HideEditors();
 
     const double t = TextHeightTwips();
-    const std::int32_t h = Round(t * 1.4);
+    const std::int32_t h = RoundToInt32(t * 1.4);
     const auto heightOf = [this](QWidget* pEditor) {
         return std::int32_t(std::lround(TwipsOfPixels(pEditor->sizeHint().height())));
     };
     std::int32_t e = h;
     if (combos > 0)
-        e = heightOf(ComboLV.front()) + std::int32_t(std::lround(Px(2)));
+        e = heightOf(ComboLV.front()) + std::int32_t(std::lround(Support::Px(2)));
     else if (lists > 0)
-        e = heightOf(ListLV.front()) + std::int32_t(std::lround(Px(2)));
+        e = heightOf(ListLV.front()) + std::int32_t(std::lround(Support::Px(2)));
     else if (texts > 0)
-        e = heightOf(TextLV.front()) + std::int32_t(std::lround(Px(4)));
+        e = heightOf(TextLV.front()) + std::int32_t(std::lround(Support::Px(4)));
     c_OneHeight = std::max({c_OneHeight, e, h});
     c_RowFillHeight = c_OneHeight;
-    c_TextTop = Round((double(c_OneHeight) - t) / 2);
+    c_TextTop = RoundToInt32((double(c_OneHeight) - t) / 2);
     const bool onlyTexts = texts > 0 && combos == 0 && lists == 0;
-    c_EditorTop = c_TextTop - std::int32_t(std::lround(Px(onlyTexts ? 2 : 4)));
-    if (texts + combos + lists > 0) c_RowFillHeight += std::int32_t(std::lround(Px(1)));
+    c_EditorTop = c_TextTop - std::int32_t(std::lround(Support::Px(onlyTexts ? 2 : 4)));
+    if (texts + combos + lists > 0) c_RowFillHeight += std::int32_t(std::lround(Support::Px(1)));
     const int textHeight = combos > 0  ? ComboLV.front()->sizeHint().height()
                            : lists > 0 ? ListLV.front()->sizeHint().height()
                                        : TwipsToPixels(c_OneHeight) - 2;
@@ -324,8 +316,8 @@ void UC_ListView::SetVbarParm() {
     const std::int32_t listTop = c_TabDisabled == 1 ? 0 : kHeaderTwips;
     const std::int32_t barWidth = kBarTwips;
     const std::int32_t barHeight = kBarTwips;
-    std::int32_t h = std::int32_t(std::lround(allHeight - float(listTop) - Px(4)));
-    std::int32_t w = std::int32_t(std::lround(allWidth - Px(4)));
+    std::int32_t h = std::int32_t(std::lround(allHeight - float(listTop) - Support::Px(4)));
+    std::int32_t w = std::int32_t(std::lround(allWidth - Support::Px(4)));
     const std::int64_t count = ItemCount();
     const std::int64_t rowsHeight = count * std::int64_t(c_OneHeight);
     const bool vertical = c_VbarDisabled != 1 && count >= 1;
@@ -348,10 +340,10 @@ void UC_ListView::SetVbarParm() {
 
     if (needV) {
         const std::int32_t max = std::int32_t(std::max<std::int64_t>(1, count - c_VisibleRows + 1));
-        const std::int32_t large = std::max(1, Round(double(max) * c_VisibleRows / double(count)));
-        c_VBar.Widget()->setGeometry(kFrame + TwipsToPixels(allWidth - float(barWidth) - Px(4)),
+        const std::int32_t large = std::max(1, RoundToInt32(double(max) * c_VisibleRows / double(count)));
+        c_VBar.Widget()->setGeometry(kFrame + TwipsToPixels(allWidth - float(barWidth) - Support::Px(4)),
                                      kFrame + TwipsToPixels(listTop), TwipsToPixels(barWidth),
-                                     std::max(1, TwipsToPixels(c_ListHeight - Px(4))));
+                                     std::max(1, TwipsToPixels(c_ListHeight - Support::Px(4))));
         c_VBar.SetRange(max, large);
         if (c_VBar.Slider != nullptr) {
             c_VBar.Slider->Init();
@@ -378,8 +370,9 @@ void UC_ListView::SetVbarParm() {
 
     if (needH) {
         const std::int32_t max = std::max(1, lastRight - c_ListWidth);
-        const std::int32_t large = std::max(1, Round(double(max) * c_ListWidth / double(lastRight)));
-        c_HBar.Widget()->setGeometry(kFrame, kFrame + TwipsToPixels(allHeight - float(barHeight) - Px(4)),
+        const std::int32_t large = std::max(1, RoundToInt32(double(max) * c_ListWidth / double(lastRight)));
+        c_HBar.Widget()->setGeometry(kFrame,
+                                     kFrame + TwipsToPixels(allHeight - float(barHeight) - Support::Px(4)),
                                      TwipsToPixels(c_ListWidth), TwipsToPixels(barHeight));
         c_HBar.SetRange(max, large);
         if (c_HBar.Slider != nullptr) {
@@ -490,9 +483,13 @@ void UC_ListView::ReDrawTab(std::int32_t pPushedData) {
 // ---- painting
 
 void UC_ListView::EnsureArtwork() {
+    // The sheet is stored at a ratio of whole device pixels per cell, which may differ from the
+    // screen's: remember what it was made for.
     const qreal ratio = Skin::DevicePixelRatio(this);
-    if (PictureIcons.isNull() || !qFuzzyCompare(PictureIcons.devicePixelRatio(), ratio))
+    if (PictureIcons.isNull() || !qFuzzyCompare(c_IconsRatio, ratio)) {
         PictureIcons = QPixmap::fromImage(ListIconSheet::Make(ratio));
+        c_IconsRatio = ratio;
+    }
 }
 
 // From the top of the em box to the baseline: the ink of a tall ideograph and of Latin descenders
@@ -503,11 +500,6 @@ double UC_ListView::BaselineOffset(const Support::UiFontEntry& pFont) {
     const QRectF ink = metrics.tightBoundingRect(QStringLiteral("漢Åg"));
     const double em = metrics.height() * double(pFont.HeightCorrection);
     return em / 2 - (ink.top() + ink.bottom()) / 2;
-}
-
-void UC_ListView::DrawIcon(QPainter& pPainter, int pIcon, int pX, int pY) {
-    if (pIcon >= 0 && pIcon < kIconCount)
-        IconSheet::Draw(pPainter, QPointF(pX, pY), PictureIcons, pIcon, ListIconSheet::kCellSize);
 }
 
 void UC_ListView::PaintFrame(QPainter& pPainter) {
@@ -538,8 +530,9 @@ void UC_ListView::PaintTabs(QPainter& pPainter) {
         if (cell.right() < 0 || cell.left() > strip.width()) continue;
         pPainter.drawPixmap(QRectF(cell), PictureTabGrad, stripSource);
         const bool right = tab.TabAlign == 1;
-        const QString caption = Skin::FitTextToWidth(QString::fromStdString(tab.TabName),
-                                                     TwipsToPixels(tab.TabWidth - Px(6)), right, metrics);
+        const QString caption =
+            Skin::FitTextToWidth(QString::fromStdString(tab.TabName),
+                                 TwipsToPixels(tab.TabWidth - Support::Px(6)), right, metrics);
         const int captionWidth = metrics.horizontalAdvance(caption);
         const double left =
             right && c_NoAlign4Tab == 0
@@ -573,13 +566,13 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
     }
     const std::int32_t count = ItemCount();
     if (count > 0 && c_TopItem < count) {
-        const int iconOffset = Round((double(c_OneHeight) / tpp - 16) / 2);
+        const int iconOffset = RoundToInt32((double(c_OneHeight) / tpp - 16) / 2);
         int x0 = 0;
         int x1 = area.width();
         if (c_InvertSelectedData == 1) {
             const std::int32_t column = SelectedData();
             x0 = column < 1 ? 0 : TwipsToPixels(TabRight(column - 1) - c_HScrollOffset);
-            x1 = TwipsToPixels(TabRight(column) - c_HScrollOffset - Px(2));
+            x1 = TwipsToPixels(TabRight(column) - c_HScrollOffset - Support::Px(2));
         }
         const Support::UiFontEntry& font = Support::UiFontAt(c_FontRows);
         const QFontMetrics metrics(font.Font);
@@ -594,20 +587,21 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
             const int y = rowTop(j);
             const int fillBottom = pixelOf(double(rowTwips + c_RowFillHeight));
             ++c_PaintedCount;
-            if (c_IconDisabled == 0 && c_HScrollOffset < Px(16) && item.IconType != -1)
-                DrawIcon(pPainter, item.IconType, 2 - TwipsToPixels(c_HScrollOffset), y + iconOffset);
+            if (c_IconDisabled == 0 && c_HScrollOffset < Support::Px(16) && item.IconType != -1)
+                IconSheet::Draw(pPainter, QPointF(2 - TwipsToPixels(c_HScrollOffset), y + iconOffset),
+                                PictureIcons, item.IconType, ListIconSheet::kCellSize);
             pPainter.setPen(Palette::ToQColor(item.DispColor));
             bool first = true;
             for (const std::int32_t column : c_DisplayOrder) {
                 const TabRecord& tab = c_Tabs[std::size_t(column)];
                 if (tab.TabHidden == 1) continue;
-                const float margin = first ? float(c_TextMargin) : Px(6);
+                const float margin = first ? float(c_TextMargin) : Support::Px(6);
                 const float start = first ? 0.0F : float(tab.TabLeft);
                 first = false;
                 if (column >= std::int32_t(item.Value.size())) continue;
                 const float room = float(tab.TabWidth) - margin;
                 const int left = TwipsToPixels(start + margin - float(c_HScrollOffset));
-                const int rightEdge = TwipsToPixels(float(tab.TabRight - c_HScrollOffset) - Px(6));
+                const int rightEdge = TwipsToPixels(float(tab.TabRight - c_HScrollOffset) - Support::Px(6));
                 if (std::max(left, rightEdge) < 0 || std::min(left, rightEdge) > area.width()) continue;
                 const QString text = item.Value[std::size_t(column)].DisplayText();
                 if (text.isEmpty()) continue;

@@ -282,14 +282,7 @@ void UC_PathText::paintEvent(QPaintEvent*) {
                      std::max(0, height() - 2));
     if (face.isEmpty()) return;
     Skin::PaintSkin(painter, face, Skin::kGradient);
-    painter.fillRect(QRect(face.left(), face.top(), face.width(), 1),
-                     Palette::SystemColor(Palette::k3DHighlight));
-    painter.fillRect(QRect(face.left(), face.top(), 1, face.height()),
-                     Palette::SystemColor(Palette::k3DHighlight));
-    painter.fillRect(QRect(face.left(), face.bottom(), face.width() + 1, 1),
-                     Palette::SystemColor(Palette::kButtonShadow));
-    painter.fillRect(QRect(face.right() + 1, face.top(), 1, face.height()),
-                     Palette::SystemColor(Palette::kButtonShadow));
+    Skin::DrawEdge(painter, face.adjusted(0, 0, 1, 0), false);
 
     const QFont& font = Support::UiFontAt(c_FontIndex).Font;
     painter.setFont(font);

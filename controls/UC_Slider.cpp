@@ -18,10 +18,6 @@ namespace {
 constexpr int kRepeatDelay = 350;
 constexpr int kRepeatInterval = 60;
 
-std::int32_t Round(double pValue) {
-    return std::int32_t(RoundHalfEven(pValue));
-}
-
 } // namespace
 
 UC_Slider::UC_Slider(QWidget* pParent)
@@ -114,7 +110,7 @@ void UC_Slider::Value(std::int32_t pValue) {
     // A thumb that cannot travel (a track shorter than the thumb) stays at the start.
     const float travel = Travel();
     c_ThumbPosition =
-        travel > 0 ? float(Round(double(travel) / double(c_Range) * double(c_Value - c_Min))) : 0;
+        travel > 0 ? float(RoundToInt32(double(travel) / double(c_Range) * double(c_Value - c_Min))) : 0;
     update();
 }
 
@@ -137,7 +133,7 @@ void UC_Slider::Draw(float pPosition) {
         c_ThumbPosition = 0;
     } else {
         const std::int32_t value =
-            Round(double(c_Range) / double(travel) * double(pPosition) + double(c_Min));
+            RoundToInt32(double(c_Range) / double(travel) * double(pPosition) + double(c_Min));
         if (value > c_Max) {
             c_Value = c_Max;
             c_ThumbPosition = travel;

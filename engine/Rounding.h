@@ -7,3 +7,7 @@
 [[nodiscard]] inline std::int64_t RoundHalfEven(double pValue) noexcept {
     return std::llrint(pValue);
 }
+
+[[nodiscard]] inline std::int32_t RoundToInt32(double pValue) noexcept {
+    return std::int32_t(RoundHalfEven(pValue));
+}
