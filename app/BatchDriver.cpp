@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -82,7 +83,6 @@ struct BatchDriver::Lane {
     bool Parallel = false;
     // Put into the names of the lane's temporary files: empty for the first lane, "-2" for the second.
     std::string Tag;
-    StallWatch Watch;
 };
 
 // One row on its way through the stages. What the row is made into waits here for its final
@@ -204,7 +204,7 @@ void BatchDriver::Start() {
 }
 
 void BatchDriver::RunRows(const Target& pTarget) {
-    Lane lane{mp3enc, false, {}, {}};
+    Lane lane{mp3enc, false, {}};
     const int count = c_Host.ItemCount();
     for (int i = 0; i < count; ++i) {
         c_Host.ShowRow(i);
@@ -239,9 +239,10 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
     int next = 0;
     int working = pJobs;
 
-    const auto worker = [&](int pLane) {
-        C_mp3acm encoder;
-        Lane lane{encoder, true, pLane == 0 ? std::string() : "-" + std::to_string(pLane + 1), {}};
+    // The lanes outlive the threads: the rows a lane made wait for their names after it is done.
+    std::deque<C_mp3acm> encoders;
+    std::deque<Lane> lanes;
+    const auto worker = [&](Lane& pLane) {
         for (;;) {
             int i = 0;
             {
@@ -249,11 +250,13 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
                 if (CancelRequested != 0 || next >= count) break;
                 i = next++;
             }
-            c_Host.RowStarted(i);
-            auto row = std::make_unique<Row>(lane, i, c_Host.SourcePath(i));
-            row->Snapshot = c_Host.Options();
-            Outcome end =
-                Support::Trapped(Outcome(Failed("unexpected error")), [&] { return Work(*row, pTarget); });
+            std::unique_ptr<Row> row;
+            Outcome end = Support::Trapped(Outcome(Failed("unexpected error")), [&] {
+                c_Host.RowStarted(i);
+                row = std::make_unique<Row>(pLane, i, c_Host.SourcePath(i));
+                row->Snapshot = c_Host.Options();
+                return Work(*row, pTarget);
+            });
             // A row that ended without output leaves nothing to wait for: its files go now.
             if (end) row.reset();
             c_Host.RowEnded(i);
@@ -269,10 +272,13 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
         }
         changed.notify_all();
     };
-    std::vector<std::thread> threads;
+    // Declared last, so that the threads are joined before anything they use goes.
+    std::vector<std::jthread> threads;
     for (int k = 0; k < pJobs; ++k) {
+        encoders.emplace_back();
+        lanes.push_back(Lane{encoders.back(), true, k == 0 ? std::string() : "-" + std::to_string(k + 1)});
         try {
-            threads.emplace_back(worker, k);
+            threads.emplace_back(worker, std::ref(lanes.back()));
         } catch (const std::system_error&) {
             // The system gives no more threads: the run makes do with those it has.
             const std::lock_guard hold(lock);
@@ -303,8 +309,6 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
         c_Host.RowFinished(placed, result);
         ++placed;
     }
-    for (std::thread& thread : threads)
-        thread.join();
 }
 
 void BatchDriver::FinishRun() {
@@ -351,8 +355,9 @@ std::string BatchDriver::Temporary(Row& pRow, const std::string& pStem, const st
     return Claim(pRow, pStem + pRow.OnLane.Tag + pExtension);
 }
 
-void BatchDriver::DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel) {
-    if (pRow.OnLane.Watch.Report(pRate)) {
+void BatchDriver::DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, StallWatch& pWatch, float pRate,
+                          std::int32_t& pCancel) {
+    if (pWatch.Report(pRate)) {
         pDecoder.Canceled(1);
         c_Host.ShowError(kDecodeFailed);
     }
@@ -416,14 +421,12 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     Show(pRow, 1, pRow.Source, false);
     Events(pRow);
 
-    StallWatch& watch = pRow.OnLane.Watch;
-    watch.StallCount = 0;
-    watch.Stalled = false;
+    StallWatch watch;
     {
         C_DecodeAudio DA;
         QObject::connect(
             &DA, &C_DecodeAudio::Prog, &DA,
-            [&](float pRate, std::int32_t& pCancel) { DA_Prog(pRow, DA, pRate, pCancel); },
+            [&](float pRate, std::int32_t& pCancel) { DA_Prog(pRow, DA, watch, pRate, pCancel); },
             Qt::DirectConnection);
         // The result is not taken at its word: the output file is judged below.
         (void)DA.DecodeAudio(pRow.Current, decoded);

@@ -76,7 +76,6 @@ private:
     void RunRowsAtOnce(const Target& pTarget, int pJobs);
     void FinishRun();
 
-    [[nodiscard]] RowResult OneFile(int pRow, const Target& pTarget);
     [[nodiscard]] Outcome Work(Row& pRow, const Target& pTarget);
     [[nodiscard]] Outcome Strip(Row& pRow);
     [[nodiscard]] Outcome Decode(Row& pRow);
@@ -91,7 +90,7 @@ private:
     [[nodiscard]] std::string Claim(Row& pRow, const std::string& pName);
     [[nodiscard]] std::string Temporary(Row& pRow, const std::string& pStem, const std::string& pExtension);
 
-    void DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, float pRate, std::int32_t& pCancel);
+    void DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, StallWatch& pWatch, float pRate, std::int32_t& pCancel);
     // The converter's and the encoder's reports.
     void Prog(const Row& pRow, float pRate, std::int32_t& pCancel);
 

@@ -15,6 +15,11 @@ namespace {
 
 std::atomic<int> g_Interrupts{0};
 
+// A progress value (0 to 1000) as the whole percent the live line shows.
+int Percent(int pValue) {
+    return std::clamp(pValue, 0, 1000) / 10;
+}
+
 int TerminalWidth(std::FILE* pStream) {
     struct winsize size {};
     if (::ioctl(::fileno(pStream), TIOCGWINSZ, &size) == 0 && size.ws_col > 20) return size.ws_col;
@@ -80,7 +85,7 @@ void CliHost::SetProgress(int pValue) {
     const std::lock_guard hold(c_Lock);
     c_Progress = pValue;
     PassStop();
-    if (c_Live && std::clamp(pValue, 0, 1000) / 10 != c_DrawnPercent) DrawLive();
+    if (c_Live && Percent(pValue) != c_DrawnPercent) DrawLive();
 }
 
 void CliHost::DoEvents() {
@@ -109,9 +114,9 @@ void CliHost::RowProgress(int pRow, int pValue) {
     const std::lock_guard hold(c_Lock);
     PassStop();
     Working& work = c_Working[pRow];
-    const int before = std::clamp(work.Progress, 0, 1000) / 10;
+    const int before = Percent(work.Progress);
     work.Progress = pValue;
-    if (c_Live && std::clamp(pValue, 0, 1000) / 10 != before) DrawLive();
+    if (c_Live && Percent(pValue) != before) DrawLive();
 }
 
 void CliHost::RowEnded(int pRow) {
@@ -128,7 +133,7 @@ std::string CliHost::WorkingLine(int pWidth) const {
     const int share = std::max(8, (pWidth - int(line.size())) / int(c_Working.size()) - 7);
     for (const auto& [row, work] : c_Working) {
         char percent[8];
-        std::snprintf(percent, sizeof percent, "%3d%% ", std::clamp(work.Progress, 0, 1000) / 10);
+        std::snprintf(percent, sizeof percent, "%3d%% ", Percent(work.Progress));
         const std::string name = std::filesystem::path(SourcePath(row)).filename().string();
         line += "  " + (percent + Fit(name, std::size_t(share), true));
     }
@@ -142,7 +147,7 @@ void CliHost::DrawLive() {
         line = WorkingLine(width);
     } else {
         if (c_Lines[0].empty() || c_Lines[0] == "Done.") return;
-        c_DrawnPercent = std::clamp(c_Progress, 0, 1000) / 10;
+        c_DrawnPercent = Percent(c_Progress);
         char percent[8];
         std::snprintf(percent, sizeof percent, "%3d%% ", c_DrawnPercent);
         const std::string head = percent + c_Lines[0] + "  ";

@@ -11,10 +11,6 @@
 
 namespace {
 
-std::int32_t ToInt(const std::string& pText) {
-    return IntegerText(pText).value_or(0);
-}
-
 bool SameWord(const std::string& pA, const std::string& pB) {
     return QString::fromStdString(pA).trimmed().compare(QString::fromStdString(pB), Qt::CaseInsensitive) == 0;
 }
@@ -43,17 +39,19 @@ WindowChoices LoadSavedChoices(bool pMp2Available) {
     using Support::ReadSetting;
     WindowChoices c;
     ListComboBox freq;
-    WaveMMIO::LoadFreqToCombo(freq, ToInt(ReadSetting("TargetFreq", std::int32_t(44100))), 0, 0);
+    WaveMMIO::LoadFreqToCombo(freq, Support::IntegerOrZero(ReadSetting("TargetFreq", std::int32_t(44100))), 0,
+                              0);
     c.Freq = freq.Text();
     ListComboBox mode;
-    WaveMMIO::LoadModeToCombo(mode, ToInt(ReadSetting("TargetMode", std::int32_t(3))), WaveMode::kLastTarget);
+    WaveMMIO::LoadModeToCombo(mode, Support::IntegerOrZero(ReadSetting("TargetMode", std::int32_t(3))),
+                              WaveMode::kLastTarget);
     c.Mode = mode.ListIndex();
-    c.DecodeOnly = ToInt(ReadSetting("DecodeOnly", std::int32_t(0)));
-    c.UseDither = ToInt(ReadSetting("UseDither", std::int32_t(1)));
-    c.Encmp3 = ToInt(ReadSetting("Encmp3", std::int32_t(0)));
-    c.Mp3BitRate = ToInt(ReadSetting("mp3BitRate", std::int32_t(128)));
+    c.DecodeOnly = Support::IntegerOrZero(ReadSetting("DecodeOnly", std::int32_t(0)));
+    c.UseDither = Support::IntegerOrZero(ReadSetting("UseDither", std::int32_t(1)));
+    c.Encmp3 = Support::IntegerOrZero(ReadSetting("Encmp3", std::int32_t(0)));
+    c.Mp3BitRate = Support::IntegerOrZero(ReadSetting("mp3BitRate", std::int32_t(128)));
     c.Mp2BitRate = SelectText(Mp2BitRateTexts(), ReadSetting("mp2bitRate", std::int32_t(0)));
-    if (pMp2Available) c.Encmp2 = ToInt(ReadSetting("Encmp2", std::int32_t(0)));
+    if (pMp2Available) c.Encmp2 = Support::IntegerOrZero(ReadSetting("Encmp2", std::int32_t(0)));
     c.Mp2Mode = SelectText(Mp2ModeTexts(), ReadSetting("mp2Mode", std::int32_t(0)));
     c.SoundPath = ReadSetting("SoundPath", std::string());
     return c;
@@ -63,7 +61,7 @@ void SaveChoices(const BatchOptions& pShown) {
     using Support::WriteSetting;
     Support::Trapped(0, [&] {
         WriteSetting("SoundPath", pShown.SoundPathText);
-        WriteSetting("TargetFreq", ToInt(pShown.TargetFreqText));
+        WriteSetting("TargetFreq", Support::IntegerOrZero(pShown.TargetFreqText));
         WriteSetting("TargetMode", std::int32_t(pShown.TargetModeIndex));
         WriteSetting("UseDither", std::int32_t(pShown.UseDither));
         WriteSetting("DecodeOnly", std::int32_t(pShown.DecodeOnly));
@@ -86,7 +84,8 @@ BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
     o.Encmp3 = pChoices.Encmp3;
     if (enabled && (pChoices.Mode == 2 || pChoices.Mode == 3)) {
         ListComboBox rates;
-        pEncoder.LoadBitRateToCombo(rates, ToInt(pChoices.Freq), pChoices.Mode, pChoices.Mp3BitRate);
+        pEncoder.LoadBitRateToCombo(rates, Support::IntegerOrZero(pChoices.Freq), pChoices.Mode,
+                                    pChoices.Mp3BitRate);
         o.Mp3BitRateText = rates.Text();
         o.Encmp3Enabled = rates.ListCount() > 0;
     }

@@ -712,6 +712,18 @@ def fmt_s(value):
     return "—" if value is None else f"{value:.3f}"
 
 
+def markdown_table(headers, rows, right):
+    """Lines of a Markdown table padded to its widest cells; the columns in right align right."""
+    widths = [max([len(h)] + [len(r[i]) for r in rows]) for i, h in enumerate(headers)]
+
+    def line(cells):
+        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
+                                 for i, (c, w) in enumerate(zip(cells, widths))) + " |"
+
+    rule = "|" + "|".join(("-" * (w + 1) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths)) + "|"
+    return [line(headers), rule] + [line(r) for r in rows]
+
+
 def table(items):
     headers = ["Work", "Tool", "Median s", "Min–max s", "CPU s", "Runs", "tolvane-cli ÷ tool", "Peak RSS MiB"]
     rows = []
@@ -732,17 +744,7 @@ def table(items):
                 ratio = f"{ours / med:.2f}" if ours is not None and med else "—"
             cpu = fmt_s(statistics.median(it.cpus[name])) if walls else "—"
             rows.append([work, name, fmt_s(med), spread, cpu, str(len(walls)), ratio, f"{it.rss[name] / 1024:.1f}"])
-    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(headers)] if rows else []
-    right = {2, 3, 4, 5, 6, 7}
-
-    def line(cells):
-        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
-                                 for i, (c, w) in enumerate(zip(cells, widths))) + " |"
-
-    out = [line(headers), "|" + "|".join((("-" * (w + 1)) + ":") if i in right else "-" * (w + 2)
-                                         for i, w in enumerate(widths)) + "|"]
-    out += [line(r) for r in rows]
-    return out
+    return markdown_table(headers, rows, {2, 3, 4, 5, 6, 7})
 
 
 def verdicts(items):
@@ -906,13 +908,6 @@ def parallel_section(items, exes, cli, load_start, alone):
             rows.append([work, tool.name, fmt_s(med), f"{min(walls):.3f}–{max(walls):.3f}",
                          fmt_s(statistics.median(it.cpus[tool.name])), str(len(walls)), ratio,
                          f"{it.rss[tool.name] / 1024:.1f}"])
-    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(headers)]
-    right = {2, 3, 4, 5, 6, 7}
-
-    def line(cells):
-        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
-                                 for i, (c, w) in enumerate(zip(cells, widths))) + " |"
-
     model, cpus, usable, _ = machine_lines()
     lines = [PARALLEL_HEADING, "",
              f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
@@ -922,10 +917,7 @@ def parallel_section(items, exes, cli, load_start, alone):
     if alone:
         lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel "
                      "[--runs N] [--baseline DIR]`); the tables above come from their own run.")
-    lines += ["", line(headers),
-              "|" + "|".join((("-" * (w + 1)) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths))
-              + "|"]
-    lines += [line(r) for r in rows]
+    lines += [""] + markdown_table(headers, rows, {2, 3, 4, 5, 6, 7})
 
     by_key = {it.key: it for it in items}
     verdicts_ = []
@@ -1006,23 +998,13 @@ def inprocess_section(group, rows, bin_dir, alone=False):
         target = f"under {r['target']:g}" if r["target"] > 0 else "—"
         cells.append([r["label"], f"{r['median']:.2f}", f"{r['min']:.2f}–{r['max']:.2f}", f"{r['p95']:.2f}",
                       str(r["runs"]), target])
-    widths = [max(len(h), *(len(c[i]) for c in cells)) for i, h in enumerate(headers)]
-    right = {1, 2, 3, 4}
-
-    def line(row):
-        return "| " + " | ".join(c.rjust(w) if i in right else c.ljust(w)
-                                 for i, (c, w) in enumerate(zip(row, widths))) + " |"
-
     lines = [bench.heading, "",
              f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; "
              f"load average {load_average()}; git {git_state()}",
              f"- {bench.exe}: {bench.about} Units are in each row's label (ms unless it says otherwise).",
              ] + ([f"- Run on its own (`python3 bench/bench.py --bin {rel(bin_dir)} --only {group}`); the "
                    "tables above come from their own run."] if alone else []) + [
-             "",
-             line(headers),
-             "|" + "|".join(("-" * (w + 1) + ":") if i in right else "-" * (w + 2) for i, w in enumerate(widths)) + "|"]
-    lines += [line(c) for c in cells]
+             ""] + markdown_table(headers, cells, {1, 2, 3, 4})
     lines += ["", "Notes:", ""] + [f"- {n}" for n in bench.notes] + ["", "Targets:", ""]
     for r in rows:
         if r["target"] <= 0:

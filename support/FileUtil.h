@@ -78,6 +78,10 @@ void WaitWithEvents(int pMilliseconds, int pSleepMilliseconds);
 [[nodiscard]] std::string LowerCase(const std::string& pText);
 // The 32-bit integer a text holds (blanks around it allowed), or nothing when it holds anything else.
 [[nodiscard]] std::optional<std::int32_t> IntegerText(const std::string& pText);
+// The same, with 0 for a text that is not a number, as the settings count an empty field.
+[[nodiscard]] inline std::int32_t IntegerOrZero(const std::string& pText) {
+    return IntegerText(pText).value_or(0);
+}
 // A rate in kHz as its shortest decimal text: 44100 gives "44.1", 22050 "22.05", 48000 "48".
 [[nodiscard]] std::string KilohertzText(std::int32_t pRate);
 

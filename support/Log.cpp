@@ -17,10 +17,6 @@ namespace Support {
 namespace {
 std::atomic<std::int32_t> g_LogEnabled{0};
 
-std::int32_t ToInt(const std::string& pText) {
-    // Settings hold text; a number that does not parse counts as 0, as an empty field would.
-    return IntegerText(pText).value_or(0);
-}
 } // namespace
 
 std::int32_t LogEnabled() noexcept {
@@ -32,8 +28,8 @@ void LogEnabled(std::int32_t pValue) noexcept {
 }
 
 void LoadLogSwitches() {
-    LogEnabled(ToInt(ReadSetting("LogError", std::int32_t(0))));
-    const bool errorCatch = ToInt(ReadSetting("ErrorCatch", std::int32_t(0))) != 0;
+    LogEnabled(IntegerOrZero(ReadSetting("LogError", std::int32_t(0))));
+    const bool errorCatch = IntegerOrZero(ReadSetting("ErrorCatch", std::int32_t(0))) != 0;
     TrapErrors(!(errorCatch || FileExists(AppFolder() + "ec.txt")));
 }
 

@@ -2,11 +2,14 @@
 
 #include "support/MessageBoxGeometry.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
 #include <QObject>
 #include <QScreen>
 #include <QWidget>
+
+#include <cstdio>
 
 namespace Support {
 
@@ -103,6 +106,12 @@ MessageBoxHook& Hook() {
 
 int Show(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner, bool pCentre) {
     if (Hook()) return Hook()(pText, pStyle, pCaption, pOwner, pCentre);
+    // Without a widget application (a command-line program) a box cannot exist; say it anyway,
+    // and answer as if it was closed.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        std::fprintf(stderr, "%s\n", pText.c_str());
+        return (pStyle & 0x0F) == vbOKOnly ? vbOK : vbCancel;
+    }
     QMessageBox box(Icon(pStyle), QString::fromStdString(pCaption), QString::fromStdString(pText),
                     Buttons(pStyle), pOwner);
     CentreOnShow centre(pOwner);

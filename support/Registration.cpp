@@ -4,34 +4,9 @@
 #include "support/FileUtil.h"
 #include "support/MessageBox.h"
 
-#include <QApplication>
-
-#include <cstdio>
 #include <filesystem>
 
 namespace Support {
-
-namespace {
-
-void ShowStandardBox(const std::string& pText, int pStyle) {
-    // Without a widget application (a command-line program) a box cannot exist; say it anyway.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        std::fprintf(stderr, "%s\n", pText.c_str());
-        return;
-    }
-    ShowMessage(pText, pStyle, std::string(), nullptr);
-}
-
-MessageShower& Shower() {
-    static MessageShower shower = ShowStandardBox;
-    return shower;
-}
-
-} // namespace
-
-void UseMessageShower(MessageShower pShower) {
-    Shower() = pShower ? std::move(pShower) : MessageShower(ShowStandardBox);
-}
 
 int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
     int result = 0;
@@ -74,7 +49,7 @@ int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
             }
         }
         if (IsComponentRegistered(pName) == 0) {
-            Shower()(pName + "を登録します", vbInformation);
+            (void)ShowMessage(pName + "を登録します", vbInformation, std::string(), nullptr);
             InstalledComponentRegistry().Rescan(scanned);
         }
         if (IsComponentRegistered(pName) == 1)
@@ -84,9 +59,9 @@ int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace) {
         return 0;
     });
     if (!error.empty())
-        Shower()(error + "\r\n" + pName + "の登録に失敗しました\r\n" +
-                     "初回起動時は管理者として実行してみてください",
-                 vbCritical);
+        (void)ShowMessage(error + "\r\n" + pName + "の登録に失敗しました\r\n" +
+                              "初回起動時は管理者として実行してみてください",
+                          vbCritical, std::string(), nullptr);
     return result;
 }
 

@@ -217,7 +217,7 @@ void CheckStartupLanguage() {
             QLocale::system().language() == QLocale::Japanese, AppFolder(),
             QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()};
         if (!environment.JapaneseSystem) return 0;
-        const int langMode = Q(ReadSetting("LangMode", std::int32_t(0))).trimmed().toInt();
+        const int langMode = IntegerOrZero(ReadSetting("LangMode", std::int32_t(0)));
         g_ReleaseAtExit = StartupLanguageFlag(environment, langMode);
         return 0;
     });

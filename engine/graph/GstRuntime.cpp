@@ -45,14 +45,17 @@ bool IsAudio(GstPad* pPad) {
     return name != nullptr && g_str_has_prefix(name, "audio/");
 }
 
-// Streams nobody asked for end in a sink of their own, so they never stop the others.
-void Swallow(GstBin* pBin, GstPad* pPad) {
+// Streams nobody asked for end in a sink of their own, so they never stop the others. pWatch,
+// when given, sees every buffer that arrives there, from the first.
+void Swallow(GstBin* pBin, GstPad* pPad, GstPadProbeCallback pWatch = nullptr, gpointer pData = nullptr) {
     GstElement* sink = Make("fakesink");
     if (sink == nullptr) return;
     g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
     gst_bin_add(pBin, sink);
     gst_element_sync_state_with_parent(sink);
     PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+    if (pWatch != nullptr)
+        gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, pWatch, pData, nullptr);
     gst_pad_link(pPad, sinkPad.get());
 }
 
@@ -191,8 +194,6 @@ void WatchFlow(GstPad* pPad, std::atomic<std::uint64_t>& pCounter) {
                       CountFlow, &pCounter, nullptr);
 }
 
-// The length a parser finds when it reads pPath to its end: for streams that carry no length
-// (raw AAC), whose estimate from the first frames alone is too rough. Negative when unknown.
 // What a parse-only pass over a file has seen: the end of its last timed buffer.
 struct ParseScan {
     std::atomic<std::uint64_t> Flow{0};
@@ -202,6 +203,7 @@ struct ParseScan {
 
     static GstPadProbeReturn Buffer(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
         auto* self = static_cast<ParseScan*>(pSelf);
+        // Parsed buffers are progress too: the source may have read everything before the parser.
         self->Flow.fetch_add(1);
         GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(pInfo);
         if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
@@ -215,14 +217,7 @@ struct ParseScan {
     }
     static void Added(GstElement*, GstPad* pPad, gpointer pSelf) {
         auto* self = static_cast<ParseScan*>(pSelf);
-        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-        if (sink == nullptr) return;
-        g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-        gst_bin_add(self->Bin, sink);
-        gst_element_sync_state_with_parent(sink);
-        const PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
-        gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, Buffer, self, nullptr);
-        gst_pad_link(pPad, sinkPad.get());
+        Swallow(self->Bin, pPad, Buffer, self);
     }
 };
 

@@ -36,15 +36,16 @@ protected:
         ProgramFixture::SetUp();
         ::setenv("XDG_DATA_HOME", (Dir / "data").c_str(), 1);
         UseComponentRegistry(&Registry);
-        UseMessageShower([this](const std::string& pText, int pStyle) {
+        UseMessageBoxHook([this](const std::string& pText, int pStyle, const std::string&, QWidget*, bool) {
             const std::string icon = pStyle == vbCritical      ? "critical: "
                                      : pStyle == vbInformation ? "info: "
                                                                : "other: ";
             Boxes.push_back(icon + pText);
+            return vbOK;
         });
     }
     void TearDown() override {
-        UseMessageShower(nullptr);
+        UseMessageBoxHook(nullptr);
         UseComponentRegistry(nullptr);
         ::unsetenv("XDG_DATA_HOME");
         ProgramFixture::TearDown();
@@ -191,7 +192,7 @@ TEST_F(Registration, ATrappedErrorEndsTheRoutineAtOnce) {
 
 TEST_F(Registration, TheRealBoxIsAPlainStandardBox) {
     TestApp::Instance();
-    UseMessageShower(nullptr);
+    UseMessageBoxHook(nullptr);
     struct Seen {
         QMessageBox::Icon Icon = QMessageBox::NoIcon;
         QString Title = QStringLiteral("unset");
