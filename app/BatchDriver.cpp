@@ -26,6 +26,7 @@ const char* const kDecodeFailed = "デコード失敗";
 const char* const kBatchFileFailed = "MP2エンコード用のコマンドファイルを作成できません";
 // Nothing to convert or encode is said as it is, not blamed on the output folder.
 const char* const kNoAudio = "no audio (the file holds no samples)";
+const char* const kNoReader = "cannot decode: nothing installed here reads this format";
 
 // The driver's temporary files of one row: each is deleted as soon as it is consumed, and
 // whatever is still listed is deleted on every way out of the row.
@@ -422,6 +423,7 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     Events(pRow);
 
     StallWatch watch;
+    bool noReader = false;
     {
         C_DecodeAudio DA;
         QObject::connect(
@@ -430,10 +432,14 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
             Qt::DirectConnection);
         // The result is not taken at its word: the output file is judged below.
         (void)DA.DecodeAudio(pRow.Current, decoded);
+        noReader = DA.NoReader();
     }
     if (Outcome end = Used(pRow, false)) return end;
     pRow.Info = WaveMMIO::GetWaveInfo(decoded);
-    if (pRow.Info.Valid == 0) return Failed(watch.Stalled ? "decoding stalled" : "cannot decode");
+    if (pRow.Info.Valid == 0)
+        return Failed(watch.Stalled ? "decoding stalled"
+                      : noReader    ? kNoReader
+                                    : "cannot decode");
     pRow.Current = decoded;
     // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
     pRow.DecodeOnly = Options(pRow).DecodeOnly != 0;

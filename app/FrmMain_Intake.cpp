@@ -25,7 +25,7 @@ struct Accepted {
 };
 
 // Extensions the list takes, and the icon each row gets.
-constexpr std::array<Accepted, 18> kAccepted = {{
+constexpr std::array<Accepted, 23> kAccepted = {{
     {"wav", 1},
     {"mp1", 2},
     {"mp2", 3},
@@ -44,6 +44,12 @@ constexpr std::array<Accepted, 18> kAccepted = {{
     {"asx", 7},
     {"aiff", 9},
     {"aif", 9},
+    // Kinds of file people have today, decoded like the others through the media graph.
+    {"flac", 0},
+    {"opus", 0},
+    {"oga", 0},
+    {"webm", 0},
+    {"mka", 0},
 }};
 
 int IconFor(const std::string& pPath) {

@@ -34,6 +34,7 @@ std::int32_t C_DecodeAudio::DecodeAudio(const std::string& pSourceFN, const std:
     };
 
     c_Canceled = 0;
+    c_NoReader = false;
     c_SourceFN = pSourceFN;
     c_TargetFN = pTargetFN;
     std::int64_t size = 0;
@@ -66,6 +67,7 @@ std::int32_t C_DecodeAudio::DecodeAudio(const std::string& pSourceFN, const std:
     }
 
     step([&] {
+        if (code == Graph::kEventErrorAbort && c_Graph.MediaEvents) c_NoReader = c_Graph.MediaEvents->NoReader();
         if (c_Graph.MediaControl) c_Graph.MediaControl->Stop();
         FCT_Quartz::ReleaseGraph(c_Graph);
     });

@@ -23,6 +23,8 @@ public:
     void Canceled(std::int32_t pValue) noexcept { c_Canceled = pValue; }
     [[nodiscard]] const std::string& SourceFN() const noexcept { return c_SourceFN; }
     [[nodiscard]] const std::string& TargetFN() const noexcept { return c_TargetFN; }
+    // Whether the last job failed because nothing installed here reads the source's format.
+    [[nodiscard]] bool NoReader() const noexcept { return c_NoReader; }
 
     // The progress scale by the source's extension: position x K / size.
     [[nodiscard]] static double ProgressConstant(const std::string& pSourceFN);
@@ -33,6 +35,7 @@ Q_SIGNALS:
 private:
     QuartzGraph c_Graph;
     std::int32_t c_Canceled = 0;
+    bool c_NoReader = false;
     std::string c_SourceFN;
     std::string c_TargetFN;
 };

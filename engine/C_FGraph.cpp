@@ -110,6 +110,14 @@ void C_FGraph::PlaySpeed(float pSpeed) {
     });
 }
 
+Graph::StreamFormat C_FGraph::Format() {
+    Graph::StreamFormat format;
+    Ignoring([&] {
+        if (c_Loaded != 0 && c_Graph.MediaPosition) format = c_Graph.MediaPosition->AudioFormat();
+    });
+    return format;
+}
+
 void C_FGraph::FileName(const std::string& pName) {
     c_FromMS = 0;
     c_ToMS = 0;

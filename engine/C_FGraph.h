@@ -46,6 +46,8 @@ public:
     void StopIO();
     void CloseWave();
 
+    // What the loaded file's audio is, as far as its graph tells.
+    [[nodiscard]] Graph::StreamFormat Format();
     // The renderer the last Init chose.
     [[nodiscard]] const std::string& RendererName() const { return c_Graph.RendererName; }
 

@@ -35,6 +35,30 @@ std::string PcmDescription(const WaveInfo& pInfo, bool pLongForm) {
     return "wav(" + Support::KilohertzText(pInfo.SamplesPerSec) + "kHz/" + format + ")";
 }
 
+// Later kinds of file, measured through the graph and described by what it decodes.
+bool IsLaterKind(const std::string& pExtension) {
+    return In(pExtension, {"flac", "opus", "oga", "webm", "mka"});
+}
+
+// "flac(44100Hz/16bit/Stereo)", "opus(48kHz/St)": the codec, the decoded rate and channels, and
+// the bits where the codec keeps them. Empty when the graph told nothing.
+std::string StreamDescription(const Graph::StreamFormat& pFormat, const std::string& pExtension,
+                              bool pLongForm) {
+    if (pFormat.Rate <= 0 || pFormat.Channels <= 0) return {};
+    std::string text = (pFormat.Codec.empty() ? pExtension : pFormat.Codec) + "(";
+    text += pLongForm ? std::to_string(pFormat.Rate) + "Hz/" : Support::KilohertzText(pFormat.Rate) + "kHz/";
+    // A lossy codec's depth is only that of its decoder's output.
+    const bool keepsBits = pFormat.Codec.empty() || In(pFormat.Codec, {"flac", "alac", "wavpack"});
+    if (pFormat.Bits > 0 && keepsBits) text += std::to_string(pFormat.Bits) + "bit/";
+    if (pFormat.Channels == 1)
+        text += "Mono";
+    else if (pFormat.Channels == 2)
+        text += pLongForm ? "Stereo" : "St";
+    else
+        text += std::to_string(pFormat.Channels) + "ch";
+    return text + ")";
+}
+
 } // namespace
 
 std::string FileTypeName(const std::string& pPath) {
@@ -58,7 +82,8 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
         const std::string ext = Support::Extension(pPath);
         bool tryMpeg = In(ext, {"mp1", "mp2", "mp3"});
         bool tryGraph =
-            In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"});
+            In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"}) ||
+            IsLaterKind(ext);
         bool done = false;
 
         if (ext == "wav") {
@@ -91,6 +116,9 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
             player.FileName(pPath);
             result.Milliseconds = player.Length();
             description = typeName;
+            if (IsLaterKind(ext))
+                if (std::string stream = StreamDescription(player.Format(), ext, pLongForm != 0); !stream.empty())
+                    description = std::move(stream);
             player.CloseWave();
             // A graph that could not be built still counts: the list shows the type and no length.
             result.Ok = 1;

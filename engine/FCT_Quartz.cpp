@@ -177,6 +177,9 @@ FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, 
         set({src, "MainConcept (Adobe2) Stream Parser", "MainConcept (Adobe2) AAC Decoder"});
     } else if (type == "ogg") {
         set({src, "ffdshow Audio Decoder"});
+    } else if (is({"flac", "opus", "oga", "webm", "mka"})) {
+        // Later kinds of file, in containers the general decoder reads as it reads Ogg.
+        set({src, "ffdshow Audio Decoder"});
     } else if (is({"wma", "asf", "wmariff", "wmv"})) {
         const bool dmo = pAttempt == 0 ? pGraph.WmaDmoFound == 1 : pGraph.WmaDmoFound == 0;
         if (!dmo)

@@ -40,6 +40,15 @@ public:
 
 enum class GraphState { Stopped = 0, Paused = 1, Running = 2 };
 
+// The audio a graph plays: the codec's short name ("flac", "opus", "vorbis"; empty when none
+// decodes), and the decoded rate, channels and bits (0 for floating point). All 0 when unknown.
+struct StreamFormat {
+    std::string Codec;
+    int Rate = 0;
+    int Channels = 0;
+    int Bits = 0;
+};
+
 // Event codes WaitForCompletion reports.
 inline constexpr long kEventComplete = 1;
 inline constexpr long kEventErrorAbort = 3;
@@ -59,7 +68,11 @@ public:
     [[nodiscard]] virtual GraphState State(int pTimeoutMs) = 0;
     // Waits up to pTimeoutMs for the graph to complete or abort; 0 when it has done neither.
     [[nodiscard]] virtual long WaitForCompletion(int pTimeoutMs) = 0;
+    // After an abort: whether the file is of a kind recognised here that nothing installed reads.
+    [[nodiscard]] virtual bool NoReader() const { return false; }
 
+    // What reaches the renderer of a playback graph, once it has its first data.
+    [[nodiscard]] virtual StreamFormat AudioFormat() { return {}; }
     // Seconds.
     [[nodiscard]] virtual double Duration() = 0;
     [[nodiscard]] virtual double CurrentPosition() = 0;

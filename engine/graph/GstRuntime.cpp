@@ -7,6 +7,7 @@
 #include "support/FileIO.h"
 #include "support/Log.h"
 
+#include <gst/audio/audio.h>
 #include <gst/base/gsttypefindhelper.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -160,6 +162,8 @@ private:
     std::vector<std::unique_ptr<GstPin>> c_Pins;
     std::mutex c_Lock;
     bool c_AudioBound = false;
+    // An audio stream has gone to a decoder whose output is still to come.
+    bool c_AudioPending = false;
 };
 
 // Waits on pPipeline's bus for one of pTypes while its file source reads. Null when the wait gave
@@ -246,10 +250,60 @@ gint64 ParsedLength(const std::string& pPath) {
     return complete ? scan.End : -1;
 }
 
+// The short name of what the first audio decoder in pBin decodes: its input's media type without
+// "audio/" and "x-". Empty when nothing decodes.
+std::string DecodedCodec(GstBin* pBin) {
+    std::string codec;
+    GstIterator* it = gst_bin_iterate_recurse(pBin);
+    GValue item = G_VALUE_INIT;
+    while (codec.empty() && gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        const gchar* klass =
+            factory != nullptr ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+        if (klass != nullptr && std::strstr(klass, "Decoder") != nullptr && std::strstr(klass, "Audio") != nullptr) {
+            const PadPtr sink(gst_element_get_static_pad(element, "sink"));
+            const CapsPtr caps(sink ? gst_pad_get_current_caps(sink.get()) : nullptr);
+            if (caps && gst_caps_get_size(caps.get()) > 0) {
+                std::string type = gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
+                for (const char* prefix : {"audio/", "x-"})
+                    if (type.rfind(prefix, 0) == 0) type.erase(0, std::strlen(prefix));
+                codec = type;
+            }
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return codec;
+}
+
+// Whether GStreamer's own AIFF parser gets through pPath's header to its first samples.
+bool AiffParserReads(const std::string& pPath) {
+    std::atomic<std::uint64_t> flow{0};
+    PipelinePtr pipeline = OwnPipeline(gst_pipeline_new(nullptr));
+    GstElement* source = Make("filesrc");
+    GstElement* parser = Make("aiffparse");
+    GstElement* sink = Make("fakesink");
+    for (GstElement* e : {source, parser, sink})
+        if (e != nullptr) gst_bin_add(GST_BIN(pipeline.get()), e);
+    if (source == nullptr || parser == nullptr || sink == nullptr ||
+        !gst_element_link_many(source, parser, sink, nullptr))
+        return true;
+    g_object_set(source, "location", pPath.c_str(), nullptr);
+    WatchFlow(PadPtr(gst_element_get_static_pad(source, "src")).get(), flow);
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) return false;
+    const MessagePtr message =
+        WaitWhileFlowing(pipeline.get(), GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR), flow);
+    return message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ASYNC_DONE;
+}
+
 class GstGraph final : public FilterGraph {
 public:
     GstGraph()
-        : c_Pipeline(OwnPipeline(gst_pipeline_new(nullptr))) {}
+        : c_Pipeline(OwnPipeline(gst_pipeline_new(nullptr))) {
+        if (c_Pipeline) g_signal_connect(c_Pipeline.get(), "deep-element-added", G_CALLBACK(OnAdded), this);
+    }
     ~GstGraph() override {
         // The pipeline goes first: its streaming threads call into the filters' pads.
         c_Pipeline.reset();
@@ -307,10 +361,29 @@ public:
         if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
             c_Completed = kEventComplete;
         } else {
-            LogError(message.get());
+            TakeError(message.get());
             c_Completed = kEventErrorAbort;
         }
         return c_Completed;
+    }
+    bool NoReader() const override { return c_NoReader; }
+    StreamFormat AudioFormat() override {
+        Preroll();
+        StreamFormat format;
+        if (c_Completed == kEventErrorAbort) return format;
+        for (auto& filter : c_Filters) {
+            if (filter->Entry().Kind != FilterKind::Renderer) continue;
+            for (Pin* pin : filter->Pins()) {
+                const CapsPtr caps(gst_pad_get_current_caps(static_cast<GstPin*>(pin)->Pad()));
+                GstAudioInfo info;
+                if (!caps || !gst_audio_info_from_caps(&info, caps.get())) continue;
+                format.Rate = GST_AUDIO_INFO_RATE(&info);
+                format.Channels = GST_AUDIO_INFO_CHANNELS(&info);
+                format.Bits = GST_AUDIO_INFO_IS_FLOAT(&info) ? 0 : GST_AUDIO_INFO_DEPTH(&info);
+            }
+        }
+        format.Codec = DecodedCodec(GST_BIN(Pipeline()));
+        return format;
     }
     double Duration() override {
         Preroll();
@@ -378,23 +451,37 @@ public:
     GstElement* Pipeline() const { return c_Pipeline.get(); }
     // Every buffer a file source of this graph hands on.
     std::atomic<std::uint64_t>& Flow() { return c_Flow; }
-
-private:
-    static constexpr gint64 kNotParsed = -2;
-
-    static void LogError(GstMessage* pMessage) {
-        GError* error = nullptr;
-        gst_message_parse_error(pMessage, &error, nullptr);
-        const ErrorPtr owned(error);
-        Support::WriteLog(std::string("Graph error: ") + (owned ? owned->message : "unknown"), 0);
-    }
-
     // The file the graph's source reads; empty when it has none.
     std::string SourcePath() const {
         for (const auto& filter : c_Filters)
             if (filter->IsFileSource() && !filter->Location().empty()) return filter->Location();
         return {};
     }
+    // Whether an audio decoder has joined the graph: samples then come from a codec, not a file.
+    bool Decodes() const { return c_Decodes.load(); }
+
+private:
+    static constexpr gint64 kNotParsed = -2;
+
+    static void OnAdded(GstBin*, GstBin*, GstElement* pElement, gpointer pSelf) {
+        GstElementFactory* factory = gst_element_get_factory(pElement);
+        const gchar* klass =
+            factory != nullptr ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+        if (klass != nullptr && std::strstr(klass, "Decoder") != nullptr && std::strstr(klass, "Audio") != nullptr)
+            static_cast<GstGraph*>(pSelf)->c_Decodes.store(true);
+    }
+
+    void TakeError(GstMessage* pMessage) {
+        GError* error = nullptr;
+        gst_message_parse_error(pMessage, &error, nullptr);
+        const ErrorPtr owned(error);
+        Support::WriteLog(std::string("Graph error: ") + (owned ? owned->message : "unknown"), 0);
+        // The kind of file was recognised, and nothing here reads it (bytes of no known kind are not).
+        if (owned && (g_error_matches(owned.get(), GST_CORE_ERROR, GST_CORE_ERROR_MISSING_PLUGIN) ||
+                      g_error_matches(owned.get(), GST_STREAM_ERROR, GST_STREAM_ERROR_CODEC_NOT_FOUND)))
+            c_NoReader = true;
+    }
+
 
     // Brings the graph to its first frame, so that durations and positions can be asked. A graph
     // that fails on the way, or whose source stops reading before it gets there, is remembered
@@ -412,7 +499,10 @@ private:
         const MessagePtr message =
             WaitWhileFlowing(Pipeline(), GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR), c_Flow);
         if (!message || GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR) {
-            if (!message) Support::WriteLog("Graph error: no progress", 0);
+            if (!message)
+                Support::WriteLog("Graph error: no progress", 0);
+            else
+                TakeError(message.get());
             c_Completed = kEventErrorAbort;
             // Nothing more will come of it: the streaming threads are let go now.
             gst_element_set_state(Pipeline(), GST_STATE_NULL);
@@ -422,7 +512,9 @@ private:
     PipelinePtr c_Pipeline;
     std::vector<std::unique_ptr<GstFilter>> c_Filters;
     std::atomic<std::uint64_t> c_Flow{0};
+    std::atomic<bool> c_Decodes{false};
     long c_Completed = 0;
+    bool c_NoReader = false;
     gint64 c_ParsedLength = kNotParsed;
     double c_Rate = 1.0;
     long c_Volume = 0;
@@ -521,9 +613,11 @@ void GstFilter::Build() {
         GstElement* convert = add("audioconvert");
         // Deterministic integer output: no dither, no noise shaping.
         g_object_set(convert, "dithering", 0, "noise-shaping", 0, nullptr);
+        // Only at work when a stream changes its rate part-way: the file keeps the first one.
+        GstElement* resample = add("audioresample");
         c_WriterFormat = add("capsfilter");
         GstElement* writer = add("wavdest");
-        chain({convert, c_WriterFormat, writer});
+        chain({convert, resample, c_WriterFormat, writer});
         gst_pad_add_probe(pad(convert, "sink").get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnWriterCaps, this,
                           nullptr);
         AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
@@ -565,25 +659,70 @@ GstElement* GstFilter::AddInner(const char* pFactory) {
 
 // What the writer is to make of pChannels channels: a format the converter reads. Mono, stereo,
 // 5.1 and 7.1 keep their channels (surround at 16 or 24 bits, as there is no 8-bit surround
-// mode); any other layout is mixed down to stereo.
-CapsPtr WriterCaps(int pChannels) {
-    if (pChannels == 1 || pChannels == 2) return CapsPtr(gst_caps_new_any());
-    if (pChannels == 6 || pChannels == 8)
-        return CapsPtr(
-            gst_caps_from_string("audio/x-raw, format = (string) { S16LE, S24LE, S32LE, F32LE, F64LE }"));
-    return CapsPtr(gst_caps_from_string("audio/x-raw, channels = (int) 2, channel-mask = (bitmask) 0x3"));
+// mode); any other layout is mixed down to stereo. pWide asks for 24 bits, which the writer
+// otherwise gives only to 24-bit input.
+CapsPtr WriterCaps(int pChannels, bool pWide) {
+    std::string caps = "audio/x-raw";
+    if (pWide)
+        caps += ", format = (string) S24LE";
+    else if (pChannels == 6 || pChannels == 8)
+        caps += ", format = (string) { S16LE, S24LE, S32LE, F32LE, F64LE }";
+    if (pChannels != 1 && pChannels != 2 && pChannels != 6 && pChannels != 8)
+        caps += ", channels = (int) 2, channel-mask = (bitmask) 0x3";
+    if (caps == "audio/x-raw") return CapsPtr(gst_caps_new_any());
+    return CapsPtr(gst_caps_from_string(caps.c_str()));
+}
+
+// A layout for channels that came without one (plain PCM of three or more channels): the
+// converter mixes down only channels whose places it knows. Four to eight take the usual
+// surround layouts; any other count takes the first places in order (three: left, right,
+// centre). 0 when there are more channels than places.
+guint64 DefaultChannelMask(int pChannels) {
+    if (pChannels >= 4 && pChannels <= 8) return gst_audio_channel_get_fallback_mask(pChannels);
+    if (pChannels < 3 || pChannels > GST_AUDIO_CHANNEL_POSITION_SURROUND_RIGHT + 1) return 0;
+    return (guint64(1) << pChannels) - 1;
+}
+
+// Whether pCaps are samples of more than 16 bits that a file held as they are: integers wider
+// than 16 bits from any source, or floating point from a PCM file (a decoder's floating-point
+// output keeps its 16-bit path).
+bool WideSamples(const GstStructure* pCaps, bool pDecoded) {
+    const GstAudioFormatInfo* info =
+        gst_audio_format_get_info(gst_audio_format_from_string(gst_structure_get_string(pCaps, "format")));
+    if (info == nullptr || GST_AUDIO_FORMAT_INFO_FORMAT(info) == GST_AUDIO_FORMAT_UNKNOWN) return false;
+    if (GST_AUDIO_FORMAT_INFO_IS_FLOAT(info)) return !pDecoded;
+    return GST_AUDIO_FORMAT_INFO_DEPTH(info) > 16;
 }
 
 GstPadProbeReturn GstFilter::OnWriterCaps(GstPad*, GstPadProbeInfo* pInfo, gpointer pSelf) {
+    auto* self = static_cast<GstFilter*>(pSelf);
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(pInfo);
     if (event == nullptr || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
     GstCaps* caps = nullptr;
     gst_event_parse_caps(event, &caps);
+    if (caps == nullptr || gst_caps_get_size(caps) == 0) return GST_PAD_PROBE_OK;
+    // A stream that changes its format part-way is converted to what the file was begun with.
+    const PadPtr written(gst_element_get_static_pad(self->c_WriterFormat, "src"));
+    if (const CapsPtr first(gst_pad_get_current_caps(written.get())); first) {
+        g_object_set(self->c_WriterFormat, "caps", first.get(), nullptr);
+        return GST_PAD_PROBE_OK;
+    }
+    const GstStructure* structure = gst_caps_get_structure(caps, 0);
     int channels = 0;
-    if (caps != nullptr && gst_caps_get_size(caps) > 0)
-        gst_structure_get_int(gst_caps_get_structure(caps, 0), "channels", &channels);
+    gst_structure_get_int(structure, "channels", &channels);
+    const bool wide = WideSamples(structure, self->c_Graph.Decodes());
+    if (channels > 2 && !gst_structure_has_field(structure, "channel-mask")) {
+        if (const guint64 mask = DefaultChannelMask(channels); mask != 0) {
+            GstCaps* placed = gst_caps_copy(caps);
+            gst_caps_set_simple(placed, "channel-mask", GST_TYPE_BITMASK, mask, nullptr);
+            GST_PAD_PROBE_INFO_DATA(pInfo) = gst_event_new_caps(placed);
+            gst_caps_unref(placed);
+            gst_event_unref(event);
+        }
+    }
     // Set before the converter sees the caps, so that it negotiates with the writer's new wish.
-    g_object_set(static_cast<GstFilter*>(pSelf)->c_WriterFormat, "caps", WriterCaps(channels).get(), nullptr);
+    g_object_set(self->c_WriterFormat, "caps",
+                 WriterCaps(channels, wide).get(), nullptr);
     return GST_PAD_PROBE_OK;
 }
 
@@ -626,7 +765,11 @@ void GstFilter::OnHaveType(GstElement* pFind, guint, GstCaps* pCaps, gpointer pS
             OnPadAdded(parse, src.get(), self);
             return;
         }
-        GstElement* parser = self->AddInner("parsebin");
+        // AIFF-C with compressed samples (a-law, µ-law, IMA ADPCM, GSM) is beyond GStreamer's own
+        // AIFF parser; libav's demuxer reads it.
+        const bool libav = g_strcmp0(type, "audio/x-aiff") == 0 && HasFactory("avdemux_aiff") &&
+                           !AiffParserReads(self->c_Graph.SourcePath());
+        GstElement* parser = self->AddInner(libav ? "avdemux_aiff" : "parsebin");
         if (parser == nullptr) return;
         g_signal_connect(parser, "pad-added", G_CALLBACK(OnPadAdded), self);
         g_signal_connect(parser, "no-more-pads", G_CALLBACK(OnNoMorePads), self);
@@ -635,11 +778,15 @@ void GstFilter::OnHaveType(GstElement* pFind, guint, GstCaps* pCaps, gpointer pS
     }
     const char* demuxer = DirectDemuxer(type);
     if (demuxer != nullptr && !HasFactory(demuxer)) demuxer = nullptr;
-    GstElement* next = self->AddInner(demuxer != nullptr ? demuxer : "decodebin");
+    GstElement* next = Make(demuxer != nullptr ? demuxer : "decodebin");
     if (next == nullptr) return;
     g_signal_connect(next, "pad-added", G_CALLBACK(demuxer != nullptr ? OnDemuxedPad : OnPadAdded), self);
     g_signal_connect(next, "no-more-pads", G_CALLBACK(OnNoMorePads), self);
+    // Linked before it starts, the demuxer finds that it may read the file at will: it then pulls,
+    // and an Ogg stream ends where its last page says, not at the end of its last packet.
+    gst_bin_add(GST_BIN(self->c_Bin), next);
     gst_element_link(pFind, next);
+    gst_element_sync_state_with_parent(next);
 }
 
 void GstFilter::OnDemuxedPad(GstElement*, GstPad* pPad, gpointer pSelf) {
@@ -647,7 +794,9 @@ void GstFilter::OnDemuxedPad(GstElement*, GstPad* pPad, gpointer pSelf) {
     bool wanted = false;
     {
         std::lock_guard lock(self->c_Lock);
-        wanted = !self->c_AudioBound && IsAudio(pPad);
+        wanted = !self->c_AudioBound && !self->c_AudioPending && IsAudio(pPad);
+        // The first audio stream is the one: a general decoder may take a while to show its output.
+        if (wanted) self->c_AudioPending = true;
     }
     if (!wanted) {
         Swallow(GST_BIN(self->c_Bin), pPad);
@@ -689,7 +838,7 @@ void GstFilter::OnPadAdded(GstElement*, GstPad* pPad, gpointer pSelf) {
 void GstFilter::OnNoMorePads(GstElement*, gpointer pSelf) {
     auto* self = static_cast<GstFilter*>(pSelf);
     std::lock_guard lock(self->c_Lock);
-    if (self->c_AudioBound) return;
+    if (self->c_AudioBound || self->c_AudioPending) return;
     // Nothing will ever flow: say so instead of leaving the graph to wait.
     const ErrorPtr error(
         g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE, "no audio stream"));

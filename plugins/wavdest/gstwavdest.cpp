@@ -124,8 +124,12 @@ gboolean SetCaps(GstWavDest* pSelf, GstCaps* pCaps) {
     // One file, one format: a change half way would leave samples the header does not describe.
     // A change of layout alone leaves the samples as they were.
     if (pSelf->Configured && (format != pSelf->Format || GST_AUDIO_INFO_RATE(&info) != pSelf->Rate ||
-                              GST_AUDIO_INFO_CHANNELS(&info) != pSelf->Channels))
+                              GST_AUDIO_INFO_CHANNELS(&info) != pSelf->Channels)) {
+        // Said as an error: what follows would be dropped, and a cut file would pass for whole.
+        GST_ELEMENT_ERROR(pSelf, STREAM, FORMAT, ("The audio format changed part-way through the stream"),
+                          (nullptr));
         return FALSE;
+    }
     pSelf->Format = format;
     pSelf->Planar = planar;
     pSelf->Info = info;

@@ -107,6 +107,27 @@ TEST_F(Cli, FailedFilesAreReportedAndTheRestStillConverted) {
               1);
 }
 
+TEST_F(Cli, FormatsNothingReadsSaySoAndChannelsWithoutPlacesConvertQuietly) {
+    // Core Audio: a header GStreamer recognises and nothing installed here reads.
+    Bytes caf{'c', 'a', 'f', 'f', 0,    1,    0,    0,   'd', 'e', 's', 'c', 0,   0,   0,    0,
+              0,   0,   0,   32,  0x40, 0xBF, 0x40, 0,   0,   0,   0,   0,   'l', 'p', 'c',  'm',
+              0,   0,   0,   2,   0,    0,    0,    2,   0,   0,   0,   1,   0,   0,   0,    1,
+              0,   0,   0,   16,  'd',  'a',  't',  'a', 0,   0,   0,   0,   0,   0,   0x03, 0xEC};
+    caf.resize(caf.size() + 1000, 0);
+    const std::string unread = Make("a.caf", caf);
+    const std::string three =
+        Make("three.wav", PcmWav(3, 8000, 16, Samples16(std::vector<int>(3 * 800, 500))));
+    const Finished r =
+        RunCli(Dir, {unread, three, "--rate", "8000", "--mode", "Stereo16bit", "--out", Folder("o")});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Contains(r.Output, "failed     " + unread +
+                                       "  (cannot decode: nothing installed here reads this format)"))
+        << r.Output;
+    EXPECT_TRUE(Contains(r.Output, "converted  " + three)) << r.Output;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "o/three.wav").Frames, 800);
+    EXPECT_FALSE(Contains(r.Errors, "WARNING")) << r.Errors;
+}
+
 TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     const std::string src = Make("a.wav", PcmWav(1, 8000, 8, Bytes(8, 128)));
     EXPECT_EQ(RunCli(Dir, {src, "--rate", "12345"}).ExitCode, 2);

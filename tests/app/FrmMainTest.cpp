@@ -231,3 +231,39 @@ TEST_F(Window, DuringARunTheListKeepsItsRowsAndACloseWaitsForTheDriver) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Window, LaterKindsOfFileAreListedWithTheirLengthAndOthersStillRefused) {
+    if (!AppTestFiles::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    FrmMain& f = Open();
+    struct Kind {
+        const char* Name;
+        const char* Encoder;
+        const char* Text;
+    };
+    const std::vector<Kind> kinds{{"a.flac", "flacenc", "flac(44100Hz/16bit/Stereo)"},
+                                  {"b.opus", "audioresample ! opusenc ! oggmux", "opus(48000Hz/Stereo)"},
+                                  {"c.oga", "vorbisenc ! oggmux", "vorbis(44100Hz/Stereo)"},
+                                  {"d.webm", "audioresample ! opusenc ! webmmux", "opus(48000Hz/Stereo)"},
+                                  {"e.mka", "flacenc ! matroskamux", "flac(44100Hz/16bit/Stereo)"}};
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.Name);
+        ASSERT_TRUE(AppTestFiles::MakeWithGst(Dir / k.Name, k.Encoder, 1.0));
+        const int row = f.LV.ItemCount();
+        f.AddTitle(Dir / k.Name, row);
+        ASSERT_EQ(f.LV.ItemCount(), row + 1);
+        EXPECT_EQ(f.LV.IconType(row), 0);
+        EXPECT_EQ(f.LV.Value(row, 2).Text(), k.Text);
+        // About a second: whole 1024-frame buffers at 44.1 kHz.
+        EXPECT_EQ(f.LV.Value(row, 1).Text().substr(0, 7), "000'01.");
+    }
+    // Names outside the table stay out, whatever they hold.
+    for (const char* name : {"f.caf", "g.aifc", "h.mkv", "i.FLAC.txt"}) {
+        std::filesystem::copy_file(Dir / "a.flac", Dir / name);
+        f.AddTitle(Dir / name, f.LV.ItemCount());
+    }
+    EXPECT_EQ(f.LV.ItemCount(), int(kinds.size()));
+}
+
+} // namespace

@@ -49,6 +49,7 @@ struct Kind {
     int Channels = 2;
     // Encoders add a priming delay and pad to whole frames: the decoded length may differ by that.
     int Tolerance = 0;
+    int Bits = 16;
 };
 
 class Decode : public ::testing::Test {
@@ -63,7 +64,7 @@ TEST_F(Decode, EveryAcceptedTypeBecomesAPcmWav) {
     if (!HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
     const std::string mp2 = "twolamemp2enc bitrate=192";
     const std::vector<Kind> kinds{
-        {"float.wav", kTone + "audioconvert ! audio/x-raw,format=F32LE ! wavenc", 2, 0},
+        {"float.wav", kTone + "audioconvert ! audio/x-raw,format=F32LE ! wavenc", 2, 0, 24},
         {"alaw.wav", kTone + "alawenc ! wavenc", 2, 0},
         {"six.wav",
          "audiotestsrc num-buffers=43 samplesperbuffer=1024 ! "
@@ -98,7 +99,7 @@ TEST_F(Decode, EveryAcceptedTypeBecomesAPcmWav) {
         EXPECT_EQ(info.FormatTag, k.Channels > 2 ? -2 : 1);
         EXPECT_EQ(info.SamplesPerSec, 44100);
         EXPECT_EQ(info.Channels, k.Channels);
-        EXPECT_EQ(info.BitsPerSample, 16);
+        EXPECT_EQ(info.BitsPerSample, k.Bits);
         EXPECT_NEAR(info.Frames, kFrames, k.Tolerance);
         EXPECT_EQ(TestFiles::ReadFile(source), original) << "the source is never touched";
     }
@@ -279,7 +280,7 @@ TEST(PluginRegistry, TheWriterBesideTheProgramCountsAsRegistered) {
 
 namespace {
 
-TEST(WavWriter, FloatBecomesRoundedClampedSixteenBit) {
+TEST(WavWriter, FloatFilesBecomeRoundedClamped24Bit) {
     TempDir dir;
     const std::vector<float> in{0.5f, -0.5f, 1.5f, -1.5f, 0.25f, 1.0f, -1.0f, 0.0f, 1e-6f, -0.75f, 0.999f};
     TestFiles::Bytes data;
@@ -296,14 +297,14 @@ TEST(WavWriter, FloatBecomesRoundedClampedSixteenBit) {
     ASSERT_EQ(decoder.DecodeAudio(source, dir / "out.wav"), 1);
     const WaveInfo info = WaveMMIO::GetWaveInfo(dir / "out.wav");
     ASSERT_EQ(info.Valid, 1);
-    EXPECT_EQ(info.BitsPerSample, 16);
+    EXPECT_EQ(info.BitsPerSample, 24);
     const TestFiles::Bytes out = TestFiles::ReadFile(dir / "out.wav");
     std::vector<int> samples;
-    for (std::size_t i = std::size_t(info.DataOffset); i + 1 < out.size(); i += 2)
-        samples.push_back(TestFiles::GetS16(out, i));
-    // x 32767, to the nearest (ties to even), kept within 16 bits.
-    EXPECT_EQ(samples,
-              (std::vector<int>{16384, -16384, 32767, -32768, 8192, 32767, -32767, 0, 0, -24575, 32734}));
+    for (std::size_t i = std::size_t(info.DataOffset); i + 2 < out.size(); i += 3)
+        samples.push_back(TestFiles::GetS24(out, i));
+    // x 2^23, to the nearest, kept within 24 bits.
+    EXPECT_EQ(samples, (std::vector<int>{4194304, -4194304, 8388607, -8388608, 2097152, 8388607, -8388608, 0, 8,
+                                         -6291456, 8380220}));
 }
 
 } // namespace
