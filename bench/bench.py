@@ -98,6 +98,8 @@ SHORT_SHARE = 0.1
 PCM_MEMORY_LIMIT_MIB = 64.0
 PCM_CP_FACTOR = 5.0
 DECODE_LIMITS = {"mp3": ("mpg123", 1.2), "mp2": ("mpg123", 1.2), "m4a": ("ffmpeg", 2.0), "ogg": ("sox", 1.2)}
+# FLAC against the faster of ffmpeg and the reference decoder.
+FLAC_FACTOR = 1.2
 ENCODE_LAME_FACTOR = 1.05
 INFO_LIMIT_S = 1.0
 BATCH_FFMPEG_FACTOR = 1.3
@@ -298,7 +300,7 @@ class InputMaker:
             if kind == "mp3":
                 quiet_run([self.exes["lame"], "--quiet"] + setting + [str(source_wav), str(tmp)])
             else:
-                codec = {"m4a": "aac", "mp2": "mp2", "ogg": "libvorbis"}[kind]
+                codec = {"m4a": "aac", "mp2": "mp2", "ogg": "libvorbis", "flac": "flac"}[kind]
                 quiet_run([self.exes["ffmpeg"], "-nostdin", "-v", "error", "-i", str(source_wav), "-c:a", codec]
                           + setting + [str(tmp)])
         return generate(path, make)
@@ -309,6 +311,7 @@ MAIN_ENCODINGS = {
     "mp2": ["-b:a", "192k"],
     "m4a": ["-b:a", "128k"],
     "ogg": ["-q:a", "4"],
+    "flac": [],
 }
 
 # (rate, bits, channels) of the batch's WAV files; none is already 22050 Hz Stereo16bit,
@@ -458,7 +461,8 @@ def build_items(args, exes, cli, maker):
 
     if "decode" in args.only and ff:
         for kind, name in (("mp3", "MP3 128k CBR (lame)"), ("m4a", "M4A AAC 128k (ffmpeg)"),
-                           ("mp2", "MP2 192k (ffmpeg)"), ("ogg", "OGG Vorbis q4 (ffmpeg)")):
+                           ("mp2", "MP2 192k (ffmpeg)"), ("ogg", "OGG Vorbis q4 (ffmpeg)"),
+                           ("flac", "FLAC level 5 (ffmpeg)")):
             if kind == "mp3" and not have("lame"):
                 continue
             src = maker.encoded(INPUTS / f"{Path(main_wav).stem}.{kind}", main_wav, kind, MAIN_ENCODINGS[kind])
@@ -469,6 +473,9 @@ def build_items(args, exes, cli, maker):
             if kind in ("mp3", "mp2") and have("mpg123"):
                 tools.append(Tool("mpg123", lambda i, o: [exes["mpg123"], "-q", "-w", str(o / "out.wav"), str(i[0])],
                                   expect))
+            if kind == "flac" and have("flac"):
+                tools.append(Tool("flac -d", lambda i, o: [exes["flac"], "-d", "-s", "-o", str(o / "out.wav"),
+                                                           str(i[0])], expect))
             if kind == "ogg" and have("sox"):
                 tools.append(Tool("sox", lambda i, o: [exes["sox"], str(i[0]), "-b", "16", str(o / "out.wav")],
                                   expect))
@@ -691,6 +698,7 @@ def tool_versions():
     versions = []
     for name, argv, line_no in (("sox", ["sox", "--version"], 0), ("ffmpeg", ["ffmpeg", "-version"], 0),
                                 ("lame", ["lame", "--version"], 0), ("mpg123", ["mpg123", "--version"], 0),
+                                ("flac", ["flac", "--version"], 0),
                                 ("GStreamer", ["gst-launch-1.0", "--version"], 1)):
         if not shutil.which(argv[0]):
             versions.append(f"{name}: not installed")
@@ -777,6 +785,11 @@ def verdicts(items):
         it = by_key.get(f"decode-{kind}")
         if it:
             compare(it, peer, factor, f"within {factor:g}x of {peer}")
+    if it := by_key.get("decode-flac"):
+        peers = [(median(it, p), p) for p in ("ffmpeg", "flac -d") if median(it, p) is not None]
+        if peers:
+            fastest = min(peers)[1]
+            compare(it, fastest, FLAC_FACTOR, f"within {FLAC_FACTOR:g}x of the fastest ({fastest})")
     if "encode-mp3" in by_key:
         compare(by_key["encode-mp3"], "lame -b 128", ENCODE_LAME_FACTOR, f"within {ENCODE_LAME_FACTOR:g}x of lame")
     if "info" in by_key:
@@ -872,7 +885,7 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
             lines.append(f"- Output check, {it.label}, {tool}: {remark}")
         for tool, error in it.errors.items():
             lines.append(f"- FAILED, {it.label}, {tool}: {error}")
-    missing = [name for name in ("sox", "ffmpeg", "lame", "mpg123", "cp") if name not in exes]
+    missing = [name for name in ("sox", "ffmpeg", "lame", "mpg123", "flac", "cp") if name not in exes]
     if missing:
         lines.append("- Not installed, so left out: " + ", ".join(missing))
     lines += ["", "Targets:", ""] + [f"- {v}" for v in verdict_lines]
@@ -1083,7 +1096,7 @@ def main():
         note(f"{bin_dir / 'Tolvane.ini'} exists and would supply tolvane-cli's settings; move it away first")
         return 2
     exes = {}
-    for name in ("sox", "ffmpeg", "lame", "mpg123", "cp", "sh"):
+    for name in ("sox", "ffmpeg", "lame", "mpg123", "flac", "cp", "sh"):
         path = "/bin/sh" if name == "sh" else shutil.which(name)
         if path and os.access(path, os.X_OK):
             exes[name] = path

@@ -14,7 +14,7 @@ shared-mime-info fonts-noto-cjk fontconfig
 libgtest-dev libgmock-dev googletest xvfb xauth desktop-file-utils
 libcli11-dev
 clang libclang-rt-14-dev
-sox ffmpeg lame mpg123 time python3
+sox ffmpeg lame mpg123 flac time python3
 "
 
 missing=""
