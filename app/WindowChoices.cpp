@@ -61,7 +61,8 @@ void SaveChoices(const BatchOptions& pShown) {
     using Support::WriteSetting;
     Support::Trapped(0, [&] {
         WriteSetting("SoundPath", pShown.SoundPathText);
-        WriteSetting("TargetFreq", Support::IntegerOrZero(pShown.TargetFreqText));
+        // A stored rate the list does not offer shows no selection; it stays the user's.
+        if (const auto rate = IntegerText(pShown.TargetFreqText)) WriteSetting("TargetFreq", *rate);
         WriteSetting("TargetMode", std::int32_t(pShown.TargetModeIndex));
         WriteSetting("UseDither", std::int32_t(pShown.UseDither));
         WriteSetting("DecodeOnly", std::int32_t(pShown.DecodeOnly));

@@ -37,7 +37,8 @@ struct WindowChoices {
 [[nodiscard]] WindowChoices LoadSavedChoices(bool pMp2Available);
 
 // Shut-down: writes what the window's controls show, in the window's order and spellings
-// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word).
+// ("mp2BitRate" with a capital B; the three rates only when their text is numeric, so that a stored
+// rate no entry matches is not overwritten; "mp2Mode" as its word).
 // The first error ends the writing.
 void SaveChoices(const BatchOptions& pShown);
 

@@ -23,4 +23,20 @@ TEST(QComboBoxAdapter, RateListSelectsTheSavedRateInARealComboBox) {
     EXPECT_EQ(combo.ListIndex(), -1);
 }
 
+TEST(QComboBoxAdapter, AFilledBoxSelectsNothingUntilTheFillerChooses) {
+    TestApp::Instance();
+    QComboBox box;
+    QComboBoxAdapter combo(box);
+    // Neither a rate that is not offered nor a negative mode may fall back to the first entry.
+    WaveMMIO::LoadFreqToCombo(combo, 50000, 0, 0);
+    EXPECT_EQ(box.count(), 12);
+    EXPECT_EQ(box.currentIndex(), -1);
+    EXPECT_TRUE(box.currentText().isEmpty());
+    WaveMMIO::LoadModeToCombo(combo, -1, 5);
+    EXPECT_EQ(box.currentIndex(), -1);
+    // Filling a box that shows a selection keeps the filler's choice only.
+    WaveMMIO::LoadFreqToCombo(combo, 8000, 0, 0);
+    EXPECT_EQ(box.currentText(), QStringLiteral("8000"));
+}
+
 } // namespace
