@@ -261,6 +261,8 @@ void FrmMain::LayOut() {
     PlaceControl(ProgBar, PictureInfo, 0, -1, 1);
     // A calm blue fill reads at a glance against the grey track.
     ProgBar.BarColor(Palette::Rgb(98, 140, 206));
+    // The window's bar only shows progress: a click must not move it.
+    ProgBar.Locked(1);
     ProgBar.Init();
 
     SetDesign(ComboFreq, {4260, 0, 1320, 0});
@@ -494,6 +496,9 @@ void FrmMain::ConnectEvents() {
     connect(&PictureInfo, &UC_TextPicture::OLEDragDrop, this,
             [this](const std::vector<std::string>& pFiles, std::int32_t, std::int16_t, std::int16_t, float,
                    float) { AddFiles(pFiles, LV.ItemCount()); });
+    connect(&LV, &UC_ListView::MouseDown, this, [this](std::int16_t pButton, std::int16_t, float, float pY) {
+        if (pButton == 2) SelectForMenu(pY);
+    });
     connect(&LV, &UC_ListView::RightClicked, this, [this](float, float) { ShowListMenu(QCursor::pos()); });
 
     auto* open = new QShortcut(QKeySequence::Open, this);

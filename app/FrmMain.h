@@ -146,6 +146,7 @@ private:
     void RunEnded();
     void BringToFront();
     void CloseWhenIdle();
+    void SelectForMenu(float pY);
     void ShowListMenu(const QPoint& pGlobal);
 
     std::unique_ptr<C_mp3acm> mp3enc;

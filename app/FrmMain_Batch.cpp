@@ -139,13 +139,10 @@ void FrmMain::RunStarting() {
     c_RunFailures = 0;
     // Each file is converted once: the rows must not move under the driver.
     LV.SortDisabled(1);
-    // A progress bar cannot be a seek bar while it shows progress.
-    ProgBar.Locked(1);
 }
 
 void FrmMain::RunEnded() {
     LV.SortDisabled(0);
-    ProgBar.Locked(0);
     LV.ReDraw();
     // The end of a run says how many files failed instead of a plain "Done.".
     if (c_RunFailures > 0) PictureInfo.DispMes(0, QString::fromStdString(FailedLine(c_RunFailures)));

@@ -129,6 +129,16 @@ void FrmMain::ChooseFilesToAdd() {
     AddFiles(paths, LV.ItemCount());
 }
 
+// As in a file manager: the menu acts on the row under the pointer, unless that row is part of
+// the selection already.
+void FrmMain::SelectForMenu(float pY) {
+    const int row = LV.YsItem(pY);
+    if (row >= LV.ItemCount() || LV.IsSelected(row) == 1) return;
+    LV.UnSelectAll();
+    LV.SelectedItem(row);
+    LV.ReDraw();
+}
+
 void FrmMain::ShowListMenu(const QPoint& pGlobal) {
     QMenu menu(this);
     QAction* add = menu.addAction(QStringLiteral("ファイルを追加..."));

@@ -430,10 +430,6 @@ void UC_ListView::keyPressEvent(QKeyEvent* pEvent) {
     case Qt::Key_Delete:
         Q_EMIT KeyDeletePressed();
         break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!c_Items.empty()) Q_EMIT DblClicked();
-        break;
     default:
         QWidget::keyPressEvent(pEvent);
         return;

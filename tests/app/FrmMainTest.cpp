@@ -2,11 +2,14 @@
 #include "app/BatchDriver.h"
 #include "support/MessageBox.h"
 #include "support/Settings.h"
+#include "support/Twips.h"
 #include "tests/app/AppTestFiles.h"
 #include "tests/common/ProgramFixture.h"
 #include "tests/common/TestApp.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -114,6 +117,60 @@ TEST_F(Window, SavedChoicesComeBackAndWithoutTheEncoderMp2IsHidden) {
     EXPECT_TRUE(without.CheckEncmp2.isHidden());
     EXPECT_TRUE(without.Combomp2mode.isHidden());
     EXPECT_EQ(without.CheckEncmp2.Value(), 0) << "not read without the encoder";
+}
+
+TEST_F(Window, StoredRatesNoEntryMatchesSelectNothingAndStayStored) {
+    Support::WriteSetting("TargetFreq", std::int32_t(50000));
+    Support::WriteSetting("mp2BitRate", std::int32_t(100));
+    FrmMain& f = Open();
+    EXPECT_EQ(f.ComboFreq.currentIndex(), -1);
+    EXPECT_EQ(f.ComboBitRate[1].currentIndex(), -1);
+    f.close();
+    EXPECT_EQ(Support::ReadSetting("TargetFreq", std::int32_t(0)), "50000");
+    EXPECT_EQ(Support::ReadSetting("mp2bitRate", std::int32_t(0)), "100");
+}
+
+TEST_F(Window, KeysAndClicksThatMustNotChangeTheList) {
+    FrmMain& f = Open();
+    f.AddFiles({Wav("a.wav", 8000, 0.1), Wav("b.wav", 8000, 0.1), Wav("c.wav", 8000, 0.1)}, 0);
+    QWidget* rows = f.LV.PictureList();
+    // Enter is no double click: after Ctrl+A it would empty the list.
+    QTest::keyClick(&f.LV, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&f.LV, Qt::Key_Return);
+    QTest::keyClick(&f.LV, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(f.LV.ItemCount(), 3);
+
+    // A right press selects the row under it, unless it is part of the selection already.
+    // The release opens the list's menu: it is read and closed from inside.
+    const auto rightClick = [&](int pRow) {
+        const int rowHeight = int(Support::ToPixels(float(f.LV.OneHeight())));
+        const QPoint at(40, pRow * rowHeight + rowHeight / 2);
+        bool removeOffered = false;
+        QTimer::singleShot(0, &f, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction* action : menu->actions())
+                if (action->text() == QStringLiteral("選択した行を削除")) removeOffered = action->isEnabled();
+            menu->close();
+        });
+        QTest::mousePress(rows, Qt::RightButton, {}, at);
+        QTest::mouseRelease(rows, Qt::RightButton, {}, at);
+        return removeOffered;
+    };
+    EXPECT_TRUE(rightClick(1));
+    EXPECT_EQ(f.LV.NumSelectedItems(), 3) << "pressed inside the selection";
+    f.LV.UnSelectAll();
+    f.LV.SelectedItem(0);
+    const bool removeOffered = rightClick(2);
+    EXPECT_EQ(f.LV.NumSelectedItems(), 1);
+    EXPECT_EQ(f.LV.IsSelected(2), 1);
+    EXPECT_EQ(f.LV.SelectedItem(), 2);
+    EXPECT_TRUE(removeOffered);
+    EXPECT_EQ(f.LV.ItemCount(), 3);
+
+    // The bar shows progress only: a click while idle leaves it at 0.
+    QTest::mouseClick(&f.ProgBar, Qt::LeftButton, {}, QPoint(f.ProgBar.width() / 2, 3));
+    EXPECT_EQ(f.ProgBar.Value(), 0);
 }
 
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
