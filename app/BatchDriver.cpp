@@ -405,7 +405,7 @@ BatchDriver::Outcome BatchDriver::Strip(Row& pRow) {
     if (FCT_mpeg::ReadMpegInfo(pRow.Current, mpeg, 0) != 1) return Failed("not MPEG audio");
     if (mpeg.AudioStart == 1) return std::nullopt;
     Show(pRow, 0, "Stripping...", true);
-    Show(pRow, 1, pRow.Current, true);
+    Show(pRow, 1, pRow.Current, false);
     Events(pRow);
     const std::string strip = Temporary(pRow, "~strip", ".mp3");
     if (strip.empty()) return Failed("cannot create a file in " + pRow.Folder);
@@ -461,7 +461,7 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
          FormatText(info.SamplesPerSec, info.BitsPerSample, info.Channels) + " ⇒ " +
              FormatText(pTarget.Rate, bits, channels),
          true);
-    Show(pRow, 1, converted, true);
+    Show(pRow, 1, converted, false);
     int ok = 0;
     {
         C_ConvWave CW;
@@ -493,7 +493,7 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
         const std::string encoded = Temporary(pRow, "~encode", ".mp3");
         if (encoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
         Show(pRow, 0, "Encoding...", true);
-        Show(pRow, 1, Support::MakeNumberedName(pRow.Folder + pRow.Base + ".mp3", 1, 1, 2, 0), true);
+        Show(pRow, 1, Support::MakeNumberedName(pRow.Folder + pRow.Base + ".mp3", 1, 1, 2, 0), false);
         const Connection progress(QObject::connect(
             &pRow.OnLane.Encoder, &C_mp3acm::EncProg, &pRow.OnLane.Encoder,
             [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection));

@@ -61,7 +61,10 @@ void FrmMain::ClearRows() {
 }
 
 void FrmMain::DispMes(int pLine, const std::string& pText, bool pDontDraw) {
-    PictureInfo.DispMes(pLine, QString::fromStdString(pText), pDontDraw ? -1 : 0);
+    PictureInfo.DispMes(pLine, QString::fromStdString(pText), -1);
+    // The panel is drawn whole: a line shown with the same text as before (the next row's
+    // "~conv.wav") must still bring the new line above it to the screen.
+    if (!pDontDraw) PictureInfo.Draw(-1);
 }
 
 void FrmMain::SetBusyColor(bool pBusy) {

@@ -173,6 +173,52 @@ TEST_F(Window, KeysAndClicksThatMustNotChangeTheList) {
     EXPECT_EQ(f.ProgBar.Value(), 0);
 }
 
+// Records the status lines each time the panel really paints: a line stored without a paint
+// never reaches the screen.
+class PaintedLines : public QObject {
+public:
+    explicit PaintedLines(UC_TextPicture& pPanel)
+        : c_Panel(pPanel) {
+        pPanel.installEventFilter(this);
+    }
+    std::vector<std::pair<std::string, std::string>> Seen;
+    [[nodiscard]] bool Painted(const std::string& pLine0, const std::string& pLine1) const {
+        return std::find(Seen.begin(), Seen.end(), std::pair(pLine0, pLine1)) != Seen.end();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::Paint)
+            Seen.emplace_back(c_Panel.TextMes(0).toStdString(), c_Panel.TextMes(1).toStdString());
+        return false;
+    }
+
+private:
+    UC_TextPicture& c_Panel;
+};
+
+TEST_F(Window, EveryStepOfARowIsPaintedWhileItRuns) {
+    const std::string song = Dir / "song.mp3";
+    ASSERT_TRUE(AppTestFiles::MakeMp3(song, 6, true));
+    FrmMain& f = Open();
+    f.AddFiles({song}, 0);
+    const std::string out = Dir.Path() + "/out/";
+    std::filesystem::create_directory(out);
+    f.TextSoundPath.Text(QString::fromStdString(out));
+    Choose(f.ComboFreq, QStringLiteral("22050"));
+    Click(f.CheckEncmp3);
+    f.ComboBitRate[0].setCurrentIndex(f.ComboBitRate[0].findText(QStringLiteral("64")));
+    // A finished run's last line must not be what the panel shows while the next one works.
+    f.PictureInfo.DispMes(0, QStringLiteral("Done."));
+    PaintedLines panel(f.PictureInfo);
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_TRUE(panel.Painted("Stripping...", song));
+    EXPECT_TRUE(panel.Painted("Decording...", song));
+    EXPECT_TRUE(panel.Painted("44100Hz/16bit/2ch ⇒ 22050Hz/16bit/2ch", out + "~conv.wav"));
+    EXPECT_TRUE(panel.Painted("Encoding...", out + "song.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(out + "song.mp3"));
+}
+
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
     FrmMain& f = Open();
     // mp3 and mp2 exclude each other.
