@@ -112,6 +112,8 @@ public:
     void VLineColor(std::int32_t pValue) noexcept { c_VLineColor = pValue; }
     void InvertSelectedData(std::int32_t pValue) noexcept { c_InvertSelectedData = pValue; }
     void ShowToolTip(std::int32_t pValue) noexcept { c_ShowToolTip = pValue; }
+    // Non-zero (and ShowToolTip 0): a cell whose text is cut shows its whole text as a tool tip.
+    void CutToolTip(std::int32_t pValue) noexcept { c_CutToolTip = pValue; }
     [[nodiscard]] std::int32_t UseTabOrder() const noexcept { return c_UseTabOrder; }
     void UseTabOrder(std::int32_t pValue) noexcept { c_UseTabOrder = pValue; }
     [[nodiscard]] std::int32_t HideTextCombo() const noexcept { return c_HideTextCombo; }
@@ -296,6 +298,9 @@ Q_SIGNALS:
     void OLEDragOver();
     // The Delete key was pressed on the rows.
     void KeyDeletePressed();
+    // A tool tip is due over a cell of an item: pText is what the list would show (empty for
+    // none), and the host may change it.
+    void ToolTipText(std::int32_t pItem, std::int32_t pData, QString& pText);
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -370,6 +375,11 @@ private:
     [[nodiscard]] std::int32_t RowAt(float pY) const noexcept;
     [[nodiscard]] static double SecondsNow();
     [[nodiscard]] QString CellText(std::int32_t pItem, std::int32_t pData) const;
+    // The first shown column's text starts after the icon; the others 6 pixels into the cell.
+    [[nodiscard]] bool FirstShown(std::int32_t pData) const;
+    [[nodiscard]] float TextRoom(std::int32_t pData) const;
+    [[nodiscard]] bool CellIsCut(std::int32_t pItem, std::int32_t pData) const;
+    [[nodiscard]] QRect CellRect(std::int32_t pItem, std::int32_t pData) const;
 
     // editors
     void CreateEditor(EditorKind pKind);
@@ -406,6 +416,7 @@ private:
     std::int32_t c_VLineColor;
     std::int32_t c_InvertSelectedData = 0;
     std::int32_t c_ShowToolTip = 0;
+    std::int32_t c_CutToolTip = 0;
     std::int32_t c_UseTabOrder = 0;
     std::int32_t c_HideTextCombo = 0;
     std::int32_t c_SortDisabled = 0;

@@ -4,9 +4,11 @@
 #include "controls/UC_ListView.h"
 #include "engine/Rounding.h"
 #include "support/Twips.h"
+#include "support/UiFont.h"
 
 #include <QApplication>
 #include <QDrag>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -166,6 +168,22 @@ QString UC_ListView::CellText(std::int32_t pItem, std::int32_t pData) const {
     return Value(pItem, pData).DisplayText();
 }
 
+bool UC_ListView::CellIsCut(std::int32_t pItem, std::int32_t pData) const {
+    const QString text = CellText(pItem, pData);
+    const QFontMetrics metrics(Support::UiFontAt(c_FontRows).Font);
+    return text.size() > 1 && metrics.horizontalAdvance(text) > TwipsToPixels(TextRoom(pData));
+}
+
+QRect UC_ListView::CellRect(std::int32_t pItem, std::int32_t pData) const {
+    const TabRecord* tab = Tab(pData);
+    if (tab == nullptr) return {};
+    const int top = RowTopPixels(std::int64_t(pItem) - c_TopItem);
+    const int bottom = RowTopPixels(std::int64_t(pItem) - c_TopItem + 1);
+    const int left = FirstShown(pData) ? 0 : TwipsToPixels(tab->TabLeft - c_HScrollOffset);
+    const int right = TwipsToPixels(tab->TabRight - c_HScrollOffset);
+    return {left, top, right - left, bottom - top};
+}
+
 // ---- mouse on the rows
 
 void UC_ListView::RowsMousePress(QMouseEvent* pEvent) {
@@ -286,17 +304,28 @@ void UC_ListView::RowsDoubleClick(QMouseEvent*) {
 }
 
 void UC_ListView::RowsToolTip(QHelpEvent* pEvent) {
-    if (c_ShowToolTip == 0 || c_ClickDisabled == 1 || c_Items.empty()) {
+    QString text;
+    QRect cell;
+    if (c_ClickDisabled != 1 && !c_Items.empty()) {
+        const float y = TwipsOfPixels(pEvent->pos().y());
+        const std::int32_t column = TabAtX(TwipsOfPixels(pEvent->pos().x()));
+        // Below the last row there is no item to speak of, except for the cell-following tip.
+        const std::int32_t item = YsItem(y);
+        if (c_ShowToolTip != 0) {
+            text = CellText(RowAt(y), column);
+        } else if (item < ItemCount()) {
+            if (c_CutToolTip != 0 && CellIsCut(item, column)) text = CellText(item, column);
+            // The tip goes when the pointer leaves the cell it speaks of.
+            cell = CellRect(item, column);
+        }
+        if (item < ItemCount()) Q_EMIT ToolTipText(item, column, text);
+    }
+    if (text.isEmpty()) {
         QToolTip::hideText();
         pEvent->ignore();
         return;
     }
-    const QString text =
-        CellText(RowAt(TwipsOfPixels(pEvent->pos().y())), TabAtX(TwipsOfPixels(pEvent->pos().x())));
-    if (text.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(pEvent->globalPos(), text, c_PictureList);
+    QToolTip::showText(pEvent->globalPos(), text, c_PictureList, cell);
 }
 
 // ---- mouse on the header

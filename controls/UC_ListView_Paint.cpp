@@ -175,6 +175,18 @@ int UC_ListView::RowTopPixels(std::int64_t pRow) const {
     return int(std::ceil(double(pRow) * double(c_OneHeight) / double(Support::TwipsPerPixel()) - 1e-6));
 }
 
+bool UC_ListView::FirstShown(std::int32_t pData) const {
+    for (const std::int32_t column : c_DisplayOrder)
+        if (c_Tabs[std::size_t(column)].TabHidden != 1) return column == pData;
+    return false;
+}
+
+float UC_ListView::TextRoom(std::int32_t pData) const {
+    const TabRecord* tab = Tab(pData);
+    if (tab == nullptr) return 0;
+    return float(tab->TabWidth) - (FirstShown(pData) ? float(c_TextMargin) : Support::Px(6));
+}
+
 double UC_ListView::TextHeightTwips() const {
     const Support::UiFontEntry& font = Support::UiFontAt(c_FontRows);
     return double(QFontMetrics(font.Font).height()) * double(Support::TwipsPerPixel()) *
@@ -595,11 +607,11 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
             for (const std::int32_t column : c_DisplayOrder) {
                 const TabRecord& tab = c_Tabs[std::size_t(column)];
                 if (tab.TabHidden == 1) continue;
-                const float margin = first ? float(c_TextMargin) : Support::Px(6);
+                const float room = TextRoom(column);
+                const float margin = float(tab.TabWidth) - room;
                 const float start = first ? 0.0F : float(tab.TabLeft);
                 first = false;
                 if (column >= std::int32_t(item.Value.size())) continue;
-                const float room = float(tab.TabWidth) - margin;
                 const int left = TwipsToPixels(start + margin - float(c_HScrollOffset));
                 const int rightEdge = TwipsToPixels(float(tab.TabRight - c_HScrollOffset) - Support::Px(6));
                 if (std::max(left, rightEdge) < 0 || std::min(left, rightEdge) > area.width()) continue;

@@ -4,6 +4,7 @@
 #include "support/Twips.h"
 #include "support/UiFont.h"
 #include "tests/common/TestApp.h"
+#include "tests/common/ToolTipAt.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -268,6 +269,42 @@ TEST(UC_ListView, WheelAndKeysScrollAndKeepTheCursorVisible) {
     EXPECT_EQ(deleted.count(), 1);
     EXPECT_EQ(doubled.count(), 0) << "Enter is no double click: hosts remove rows on DblClicked";
     EXPECT_EQ(list->NumSelectedItems(), 100);
+}
+
+QString ToolTipAt(UC_ListView& pList, QPointF pPoint) {
+    return TestApp::ToolTipAt(*pList.PictureList(), pPoint.toPoint());
+}
+
+TEST(UC_ListView, ACutCellShowsItsWholeTextAsAToolTip) {
+    auto list = ShownList(2);
+    const QString longName =
+        QStringLiteral("とても長いファイル名の録音 2024-03-11 第二部 完全版 final mix.wav");
+    list->Value(0, 0, longName);
+    list->Value(0, 2, QStringLiteral("wav"));
+    const float middle = float(list->TabLeft(2) + list->TabWidth(2) / 2) / float(kTwips);
+    EXPECT_TRUE(ToolTipAt(*list, RowPoint(*list, 0)).isEmpty()) << "off unless the host asks for it";
+    list->CutToolTip(1);
+    struct Case {
+        int Row;
+        double X;
+        QString Expected;
+    };
+    const Case cases[] = {
+        {0, 60, longName},      // cut: the whole text
+        {0, middle, QString()}, // fits: nothing to add
+        {1, 60, QString()},     // "item 001" fits
+        {5, 60, QString()},     // below the last row
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ToolTipAt(*list, RowPoint(*list, c.Row, c.X)), c.Expected) << c.Row << " " << c.X;
+
+    // The host may speak for an item, also where its text fits.
+    QObject::connect(list.get(), &UC_ListView::ToolTipText,
+                     [](std::int32_t pItem, std::int32_t, QString& pText) {
+                         if (pItem == 1) pText = QStringLiteral("変換できませんでした");
+                     });
+    EXPECT_EQ(ToolTipAt(*list, RowPoint(*list, 1)), QStringLiteral("変換できませんでした"));
+    EXPECT_EQ(ToolTipAt(*list, RowPoint(*list, 0)), longName);
 }
 
 TEST(UC_ListView, DoubleClicksAndDropsAreReported) {
