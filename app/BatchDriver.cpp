@@ -9,6 +9,7 @@
 #include "engine/Rounding.h"
 #include "engine/WaveMMIO.h"
 #include "support/ErrorTrap.h"
+#include "support/FileIO.h"
 #include "support/FileUtil.h"
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <sys/statvfs.h>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -24,9 +26,7 @@ namespace {
 
 const char* const kDecodeFailed = "デコード失敗";
 const char* const kBatchFileFailed = "MP2エンコード用のコマンドファイルを作成できません";
-// Nothing to convert or encode is said as it is, not blamed on the output folder.
-const char* const kNoAudio = "no audio (the file holds no samples)";
-const char* const kNoReader = "cannot decode: nothing installed here reads this format";
+constexpr std::int64_t kHeaderBytes = 44;
 
 // The driver's temporary files of one row: each is deleted as soon as it is consumed, and
 // whatever is still listed is deleted on every way out of the row.
@@ -50,8 +50,8 @@ private:
     std::vector<std::string> c_Paths;
 };
 
-RowResult Failed(std::string pDetail) {
-    return {RowOutcome::Failed, {}, std::move(pDetail)};
+RowResult Failed(FailReason pReason, std::string pPlace = {}) {
+    return {RowOutcome::Failed, {}, FailReasonText(pReason, pPlace), {}, pReason, std::move(pPlace)};
 }
 
 RowResult Stopped() {
@@ -190,7 +190,7 @@ void BatchDriver::Start() {
         // that name is never run in its place.
         c_Host.ShowError(std::string(kBatchFileFailed) + "\n" + batch->Path());
         for (int i = 0; i < c_Host.ItemCount(); ++i)
-            c_Host.RowFinished(i, Failed("the MP2 command file cannot be written: " + batch->Path()));
+            c_Host.RowFinished(i, Failed(FailReason::CommandFile, batch->Path()));
     }
 
     bool runBatch = false;
@@ -210,7 +210,7 @@ void BatchDriver::RunRows(const Target& pTarget) {
     for (int i = 0; i < count; ++i) {
         c_Host.ShowRow(i);
         c_Host.DoEvents();
-        const RowResult result = Support::Trapped(Failed("unexpected error"), [&] {
+        const RowResult result = Support::Trapped(Failed(FailReason::Unexpected), [&] {
             Row row(lane, i, c_Host.SourcePath(i));
             if (Outcome end = Work(row, pTarget)) return *end;
             return Place(row);
@@ -252,7 +252,7 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
                 i = next++;
             }
             std::unique_ptr<Row> row;
-            Outcome end = Support::Trapped(Outcome(Failed("unexpected error")), [&] {
+            Outcome end = Support::Trapped(Outcome(Failed(FailReason::Unexpected)), [&] {
                 c_Host.RowStarted(i);
                 row = std::make_unique<Row>(pLane, i, c_Host.SourcePath(i));
                 row->Snapshot = c_Host.Options();
@@ -304,7 +304,7 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
         Finished finished = std::move(rows[std::size_t(placed)]);
         hold.unlock();
         const RowResult result = finished.End ? *finished.End
-                                              : Support::Trapped(Failed("unexpected error"),
+                                              : Support::Trapped(Failed(FailReason::Unexpected),
                                                                  [&] { return Place(*finished.Made); });
         finished.Made.reset();
         c_Host.RowFinished(placed, result);
@@ -373,6 +373,22 @@ void BatchDriver::Prog(const Row& pRow, float pRate, std::int32_t& pCancel) {
     pCancel = CancelRequested;
 }
 
+std::int64_t BatchDriver::FreeBytes(const std::string& pFolder) {
+    struct statvfs space {};
+    if (::statvfs(pFolder.c_str(), &space) != 0) return -1;
+    return std::int64_t(space.f_bavail) * std::int64_t(space.f_frsize);
+}
+
+// A stage that wrote no usable file says what the file system can tell about it: the source or
+// the folder gone, or too little room for what it would have written (pNeeded bytes).
+RowResult BatchDriver::WriteFailed(const Row& pRow, FailReason pOtherwise, std::int64_t pNeeded) const {
+    if (Support::FileExists(pRow.Source) == 0) return Failed(FailReason::SourceVanished);
+    if (Support::FolderExists(pRow.Folder) == 0) return Failed(FailReason::CannotCreate, pRow.Folder);
+    const std::int64_t free = c_FreeSpace ? c_FreeSpace(pRow.Folder) : FreeBytes(pRow.Folder);
+    if (free >= 0 && free < pNeeded) return Failed(FailReason::NoSpace, pRow.Folder);
+    return Failed(pOtherwise);
+}
+
 // Every stage that consumes a file ends the same way: the file it read goes when it was the row's
 // own, and a stage that did not complete was stopped when Stop was pressed meanwhile.
 BatchDriver::Outcome BatchDriver::Used(Row& pRow, bool pCompleted) {
@@ -382,7 +398,7 @@ BatchDriver::Outcome BatchDriver::Used(Row& pRow, bool pCompleted) {
 }
 
 BatchDriver::Outcome BatchDriver::Work(Row& pRow, const Target& pTarget) {
-    if (Support::FileExists(pRow.Source) == 0) return Failed("file not found");
+    if (Support::FileExists(pRow.Source) == 0) return Failed(FailReason::SourceMissing);
     const std::string soundPath = Options(pRow).SoundPathText;
     pRow.Folder = !soundPath.empty() && Support::FolderExists(soundPath) != 0
                       ? Support::SetTrailingSeparator(soundPath, 0)
@@ -402,22 +418,22 @@ BatchDriver::Outcome BatchDriver::Work(Row& pRow, const Target& pTarget) {
 BatchDriver::Outcome BatchDriver::Strip(Row& pRow) {
     if (Support::Extension(pRow.Source) != "mp3") return std::nullopt;
     MpegInfo mpeg;
-    if (FCT_mpeg::ReadMpegInfo(pRow.Current, mpeg, 0) != 1) return Failed("not MPEG audio");
+    if (FCT_mpeg::ReadMpegInfo(pRow.Current, mpeg, 0) != 1) return Failed(FailReason::NotMpeg);
     if (mpeg.AudioStart == 1) return std::nullopt;
     Show(pRow, 0, "Stripping...", true);
     Show(pRow, 1, pRow.Current, false);
     Events(pRow);
     const std::string strip = Temporary(pRow, "~strip", ".mp3");
-    if (strip.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    if (strip.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
     if (FCT_mpeg::CopyFileRange(pRow.Current, strip, mpeg.AudioStart, mpeg.AudioEnd) == 0)
-        return Failed("cannot copy the audio frames");
+        return Failed(FailReason::CannotCopy);
     pRow.Current = strip;
     return std::nullopt;
 }
 
 BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     const std::string decoded = Temporary(pRow, "~decode", ".wav");
-    if (decoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    if (decoded.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
     Show(pRow, 0, "Decording...", false);
     Show(pRow, 1, pRow.Source, false);
     Events(pRow);
@@ -436,10 +452,14 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     }
     if (Outcome end = Used(pRow, false)) return end;
     pRow.Info = WaveMMIO::GetWaveInfo(decoded);
-    if (pRow.Info.Valid == 0)
-        return Failed(watch.Stalled ? "decoding stalled"
-                      : noReader    ? kNoReader
-                                    : "cannot decode");
+    if (pRow.Info.Valid == 0) {
+        if (watch.Stalled) return Failed(FailReason::DecodeStalled);
+        if (noReader) return Failed(FailReason::NoReader);
+        // A decoded file is at least as large as the compressed source.
+        std::int64_t sourceSize = 0;
+        (void)Support::FileSizeOfPath(pRow.Source, sourceSize);
+        return WriteFailed(pRow, FailReason::CannotDecode, sourceSize);
+    }
     pRow.Current = decoded;
     // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
     pRow.DecodeOnly = Options(pRow).DecodeOnly != 0;
@@ -450,13 +470,13 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     const WaveInfo& info = pRow.Info;
     if (pRow.DecodeOnly || (info.SamplesPerSec == pTarget.Rate && info.Mode == pTarget.Mode))
         return std::nullopt;
-    if (WaveMMIO::FramesPresent(info) == 0) return Failed(kNoAudio);
-    if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget) return Failed("no target mode selected");
-    if (pTarget.Rate <= 0) return Failed("no target rate selected");
+    if (WaveMMIO::FramesPresent(info) == 0) return Failed(FailReason::NoAudio);
+    if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget) return Failed(FailReason::NoTargetMode);
+    if (pTarget.Rate <= 0) return Failed(FailReason::NoTargetRate);
     const int bits = WaveMode::Bits(pTarget.Mode);
     const int channels = WaveMode::Channels(pTarget.Mode);
     const std::string converted = Temporary(pRow, "~conv", ".wav");
-    if (converted.empty()) return Failed("cannot create a file in " + pRow.Folder);
+    if (converted.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
     Show(pRow, 0,
          FormatText(info.SamplesPerSec, info.BitsPerSample, info.Channels) + " ⇒ " +
              FormatText(pTarget.Rate, bits, channels),
@@ -473,7 +493,12 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
                          Options(pRow).UseDither != 0 ? 1 : 0, 0);
     }
     if (Outcome end = Used(pRow, ok != 0)) return end;
-    if (ok == 0) return Failed("conversion failed (unreadable data, no space, or too large for WAV)");
+    if (ok == 0) {
+        const double frames =
+            double(WaveMMIO::FramesPresent(info)) * pTarget.Rate / std::max(1, info.SamplesPerSec);
+        return WriteFailed(pRow, FailReason::ConversionFailed,
+                           std::int64_t(frames) * (bits / 8) * channels + kHeaderBytes);
+    }
     pRow.Current = converted;
     return std::nullopt;
 }
@@ -487,11 +512,12 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
     const BatchOptions& options = pRow.Chosen;
     const std::optional<std::int32_t> mp3Rate = IntegerText(options.Mp3BitRateText);
     if (options.Encmp3Enabled && options.Encmp3 == 1 && mp3Rate) {
-        if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(pRow.Current)) == 0) return Failed(kNoAudio);
+        if (WaveMMIO::FramesPresent(WaveMMIO::GetWaveInfo(pRow.Current)) == 0)
+            return Failed(FailReason::NoAudio);
         // Encoded under a temporary name and moved into place whole, so that a run killed in the
         // middle never leaves a partial file under the output's name.
         const std::string encoded = Temporary(pRow, "~encode", ".mp3");
-        if (encoded.empty()) return Failed("cannot create a file in " + pRow.Folder);
+        if (encoded.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
         Show(pRow, 0, "Encoding...", true);
         Show(pRow, 1, Support::MakeNumberedName(pRow.Folder + pRow.Base + ".mp3", 1, 1, 2, 0), false);
         const Connection progress(QObject::connect(
@@ -499,7 +525,9 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
             [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection));
         const int ok = pRow.OnLane.Encoder.EncFromWavfile(pRow.Current, encoded, *mp3Rate);
         if (Outcome end = Used(pRow, ok != 0)) return end;
-        if (ok == 0) return Failed("MP3 encoding failed (unreadable data or no space)");
+        if (ok == 0)
+            return WriteFailed(pRow, FailReason::EncodingFailed,
+                               std::int64_t(pRow.Info.Milliseconds) * *mp3Rate / 8);
         pRow.Current = encoded;
         pRow.Made = Row::Output::Mp3;
         pRow.Mp3Rate = *mp3Rate;
@@ -516,12 +544,11 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
 
 // The row's final name, taken when every row above has its own (see RunRowsAtOnce).
 RowResult BatchDriver::Place(Row& pRow) {
-    const std::string cannotCreate = "cannot create a file in " + pRow.Folder;
     if (pRow.Made == Row::Output::Mp2) {
         // Claimed now, so that later rows and other programs number around it until the encoder
         // fills it.
         const std::string out = Claim(pRow, pRow.Base + ".mp2");
-        if (out.empty()) return Failed(cannotCreate);
+        if (out.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
         const BatchOptions& options = pRow.Chosen;
         Mp2Section section;
         section.Row = pRow.Index;
@@ -535,7 +562,7 @@ RowResult BatchDriver::Place(Row& pRow) {
         section.Milliseconds = pRow.Info.Milliseconds;
         section.BitRateText = options.Mp2BitRateText;
         section.ModeText = options.Mp2ModeText;
-        if (!c_Batch->WriteSection(section)) return Failed("the MP2 command file cannot be written");
+        if (!c_Batch->WriteSection(section)) return Failed(FailReason::CommandFile);
         pRow.Temps.Keep(pRow.Current);
         pRow.Temps.Keep(out);
         return {RowOutcome::Queued, out, "MP2 " + options.Mp2BitRateText + " kbit/s " + options.Mp2ModeText,
@@ -544,7 +571,7 @@ RowResult BatchDriver::Place(Row& pRow) {
     const bool mp3 = pRow.Made == Row::Output::Mp3;
     const std::string out =
         Support::MoveToNumberedName(pRow.Current, pRow.Folder + pRow.Base + (mp3 ? ".mp3" : ".wav"), 2);
-    if (out.empty()) return Failed(cannotCreate);
+    if (out.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
     pRow.Temps.Keep(pRow.Current);
     if (mp3) return {RowOutcome::Converted, out, "MP3 " + std::to_string(pRow.Mp3Rate) + " kbit/s"};
     return {RowOutcome::Converted, out, pRow.DecodeOnly ? "decoded" : "WAV"};

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,12 @@ public:
     // front end without a window sets 0.
     void BlockPause(int pMilliseconds) noexcept { c_BlockPause = pMilliseconds; }
 
+    // The free bytes in a folder (-1 when unknown), which tells a full disk from other write
+    // failures; tests stand in for the file system. An empty function asks the file system.
+    using FreeSpaceProbe = std::function<std::int64_t(const std::string& pFolder)>;
+    void FreeSpace(FreeSpaceProbe pProbe) { c_FreeSpace = std::move(pProbe); }
+    [[nodiscard]] static std::int64_t FreeBytes(const std::string& pFolder);
+
     // Files converted at once; 1, the window's way, unless a front end without a window asks for more.
     [[nodiscard]] int Jobs() const noexcept { return c_Jobs; }
     void Jobs(int pJobs) noexcept { c_Jobs = pJobs < 1 ? 1 : pJobs; }
@@ -83,6 +90,7 @@ private:
     [[nodiscard]] Outcome Deliver(Row& pRow);
     [[nodiscard]] RowResult Place(Row& pRow);
     [[nodiscard]] Outcome Used(Row& pRow, bool pCompleted);
+    [[nodiscard]] RowResult WriteFailed(const Row& pRow, FailReason pOtherwise, std::int64_t pNeeded) const;
 
     [[nodiscard]] BatchOptions Options(const Row& pRow) const;
     void Show(const Row& pRow, int pLine, const std::string& pText, bool pDontDraw);
@@ -99,6 +107,7 @@ private:
     std::string c_Mp2Encoder;
     int c_BlockPause = 20;
     int c_Jobs = 1;
+    FreeSpaceProbe c_FreeSpace;
     // The run's command file while MP2 rows are queued into it.
     BatchFile* c_Batch = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FailReason.h"
+
 #include <string>
 
 // The option controls as the driver reads them: texts and values exactly as the window shows
@@ -20,7 +22,7 @@ struct BatchOptions {
     std::string SoundPathText;
 };
 
-// How one row of a run ended; the window shows nothing of it, the command-line front end sums it up.
+// How one row of a run ended: the command-line front end sums it up, the window marks failed rows.
 enum class RowOutcome {
     Converted, // an output file was made
     Queued,    // left for the MP2 command file, which makes Output after the run
@@ -32,9 +34,13 @@ enum class RowOutcome {
 struct RowResult {
     RowOutcome Outcome = RowOutcome::Failed;
     std::string Output;
+    // In English, for the command line; a failure's is FailReasonText(Reason, Place).
     std::string Detail;
     // Queued rows: the driver's temporary WAV file that the command file deletes when it is done.
     std::string Temporary = {};
+    FailReason Reason = FailReason::None;
+    // The folder or file the reason names, if any.
+    std::string Place = {};
 };
 
 // What the batch driver needs from its window: the list rows, the two status lines, the busy

@@ -221,7 +221,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     SetUpCheckBox(CheckUseDither, "ディザ", pSaved.UseDither, 9, 1);
 
     LV.NumData(3);
-    LV.NumAux(1);
+    LV.NumAux(2);
     LV.UseUCBar(1);
     LV.Init();
     const struct {
@@ -234,6 +234,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     }
     LV.InitTab();
     LV.ReDrawTab(-1);
+    LV.CutToolTip(1);
 
     SetUpCheckBox(CheckEncmp3, "mp3", pSaved.Encmp3, 9, 1);
     for (const std::string& rate : Mp2BitRateTexts())
@@ -500,6 +501,12 @@ void FrmMain::ConnectEvents() {
         if (pButton == 2) SelectForMenu(pY);
     });
     connect(&LV, &UC_ListView::RightClicked, this, [this](float, float) { ShowListMenu(QCursor::pos()); });
+    connect(&LV, &UC_ListView::ToolTipText, this, [this](std::int32_t pItem, std::int32_t, QString& pText) {
+        const QString reason = QString::fromStdString(LV.AuxID(pItem, kReasonAux).Text());
+        if (!reason.isEmpty())
+            pText = QStringLiteral("変換できませんでした: ") + reason +
+                    (pText.isEmpty() ? QString() : u'\n' + pText);
+    });
 
     auto* open = new QShortcut(QKeySequence::Open, this);
     connect(open, &QShortcut::activated, this, [this] { ChooseFilesToAdd(); });

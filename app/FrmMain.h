@@ -147,7 +147,13 @@ private:
     void BringToFront();
     void CloseWhenIdle();
     void SelectForMenu(float pY);
+    [[nodiscard]] static int AcceptedIcon(const std::string& pPath);
     void ShowListMenu(const QPoint& pGlobal);
+
+    // The list's hidden values: the full path, and why the row failed in the last run that reached it.
+    static constexpr std::int32_t kPathAux = 0;
+    static constexpr std::int32_t kReasonAux = 1;
+    static constexpr std::int32_t kFailedIcon = 10;
 
     std::unique_ptr<C_mp3acm> mp3enc;
     std::unique_ptr<BatchDriver> c_Driver;

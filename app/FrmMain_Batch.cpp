@@ -44,7 +44,7 @@ int FrmMain::ItemCount() const {
 }
 
 std::string FrmMain::SourcePath(int pRow) const {
-    return LV.AuxID(pRow, 0).Text();
+    return LV.AuxID(pRow, kPathAux).Text();
 }
 
 void FrmMain::ShowRow(int pRow) {
@@ -120,9 +120,19 @@ void FrmMain::CloseWindow() {
 }
 
 void FrmMain::RowFinished(int pRow, const RowResult& pResult) {
-    if (pResult.Outcome != RowOutcome::Failed) return;
+    if (pResult.Outcome == RowOutcome::Stopped) return;
+    if (pResult.Outcome != RowOutcome::Failed) {
+        // A row that failed before and now went through loses its mark.
+        if (LV.IconType(pRow) == kFailedIcon) {
+            LV.IconType(pRow, AcceptedIcon(SourcePath(pRow)));
+            LV.AuxID(pRow, kReasonAux, std::string());
+            LV.ReDraw();
+        }
+        return;
+    }
     ++c_RunFailures;
-    LV.IconType(pRow, 10);
+    LV.IconType(pRow, kFailedIcon);
+    LV.AuxID(pRow, kReasonAux, FailReasonTextJa(pResult.Reason, pResult.Place));
     LV.ReDraw();
     Support::WriteLog("not converted: " + SourcePath(pRow) + ": " + pResult.Detail);
 }

@@ -74,6 +74,10 @@ FrmMain::FilesDialogRunner& FilesDialog() {
 
 } // namespace
 
+int FrmMain::AcceptedIcon(const std::string& pPath) {
+    return IconFor(pPath);
+}
+
 FrmMain::FilesDialogRunner FrmMain::SetFilesDialogRunner(FilesDialogRunner pRunner) {
     return std::exchange(FilesDialog(), std::move(pRunner));
 }
@@ -85,7 +89,7 @@ void FrmMain::AddTitle(const std::string& pFilename, int pIndex) {
     LV.AddItem(1);
     const AudioInfo info = FCT_AudioInf::GetAudioInfo(pFilename, 0, 1, 0);
     LV.IconType(-2, icon);
-    LV.AuxID(-2, 0, pFilename);
+    LV.AuxID(-2, kPathAux, pFilename);
     LV.Value(-2, 0, Support::BaseName(pFilename));
     LV.Value(-2, 1, Support::FormatMilliseconds(info.Milliseconds, 0));
     LV.Value(-2, 2, info.Text);

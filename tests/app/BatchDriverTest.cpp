@@ -611,15 +611,55 @@ TEST_F(Driver, AFullDiskRemovesThePartialOutputAndTheRunGoesOn) {
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
     small.rlim_cur = 300000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    Host.Opts.TargetFreqText = "96000";
-    Start();
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    // The reason follows what the folder's disk has left against the 2.3 MB the output needs.
+    const struct {
+        std::int64_t Free;
+        FailReason Reason;
+    } cases[] = {{200000, FailReason::NoSpace},
+                 {-1, FailReason::ConversionFailed},
+                 {std::int64_t(1) << 40, FailReason::ConversionFailed}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Free);
+        std::filesystem::remove(Out + "/small.wav");
+        Run->FreeSpace([&](const std::string& pFolder) {
+            EXPECT_EQ(pFolder, Out + "/");
+            return c.Free;
+        });
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        Host.Opts.TargetFreqText = "96000";
+        Start();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_EQ(Outcome(0), RowOutcome::Failed);
+        EXPECT_EQ(Host.Results.at(0).Reason, c.Reason);
+        EXPECT_EQ(Host.Results.at(0).Detail, FailReasonText(c.Reason, Host.Results.at(0).Place));
+        EXPECT_EQ(Outcome(1), RowOutcome::Converted);
+        EXPECT_EQ(OutFiles(), (Names{"big.wav", "small.wav"}));
+        EXPECT_EQ(ReadFile(Out + "/big.wav"), (Bytes{9, 9}));
+    }
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(Outcome(0), RowOutcome::Failed);
-    EXPECT_EQ(Outcome(1), RowOutcome::Converted);
-    EXPECT_EQ(OutFiles(), (Names{"big.wav", "small.wav"}));
-    EXPECT_EQ(ReadFile(Out + "/big.wav"), (Bytes{9, 9}));
+}
+
+TEST_F(Driver, EveryFailureNamesItsReason) {
+    Source("gone.wav", ToneWav(1, 8000, 0.1));
+    std::filesystem::remove(In + "/gone.wav");
+    Source("fake.mp3", Bytes(4000, 0x41));
+    Source("noise.ogg", Bytes(4000, 0x41));
+    Source("empty.wav", PcmWav(2, 44100, 16, {}));
+    Start();
+    const FailReason expected[] = {FailReason::SourceMissing, FailReason::NotMpeg, FailReason::CannotDecode,
+                                   FailReason::NoAudio};
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        ASSERT_EQ(Outcome(row), RowOutcome::Failed);
+        EXPECT_EQ(Host.Results.at(row).Reason, expected[row]);
+        EXPECT_FALSE(FailReasonTextJa(expected[row]).empty());
+    }
+    // A reason that names a place says it in both languages, where the words want it.
+    EXPECT_EQ(FailReasonText(FailReason::CannotCreate, "/o/"), "cannot create a file in /o/");
+    EXPECT_EQ(FailReasonTextJa(FailReason::CannotCreate, "/o/"),
+              "出力フォルダにファイルを作成できません: /o/");
+    EXPECT_EQ(FailReasonText(FailReason::CommandFile, "/p/com.sh"),
+              "the MP2 command file cannot be written: /p/com.sh");
 }
 
 } // namespace

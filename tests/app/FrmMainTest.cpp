@@ -6,6 +6,7 @@
 #include "tests/app/AppTestFiles.h"
 #include "tests/common/ProgramFixture.h"
 #include "tests/common/TestApp.h"
+#include "tests/common/ToolTipAt.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,8 +35,10 @@ protected:
         TestApp::Instance();
         StartFolder = QDir::currentPath();
         ProgramFixture::SetUp();
-        std::filesystem::create_directories(Dir / "data");
-        ::setenv("XDG_DATA_HOME", (Dir / "data").c_str(), 1);
+        // One plugin folder for the process: GStreamer's registry remembers the first window's
+        // plugin file for as long as the process lives, so that file must live as long.
+        static const TestFiles::TempDir data;
+        ::setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
         // Installed as the first start installs it, so registration has nothing to say.
         std::filesystem::copy_file(TOLVANE_BIN_DIR "/libgstwavdest.so", Dir / "libgstwavdest.so");
         Support::UseMessageBoxHook([this](const std::string& pText, int, const std::string&, QWidget*, bool) {
@@ -62,6 +65,11 @@ protected:
     static void Choose(QComboBox& pCombo, const QString& pText) {
         pCombo.setCurrentIndex(pCombo.findText(pText));
         Q_EMIT pCombo.activated(pCombo.currentIndex());
+    }
+    // The middle of a row of the list, where a user would point at it.
+    static QPoint RowPoint(const FrmMain& pForm, int pRow) {
+        const int rowHeight = int(Support::ToPixels(float(pForm.LV.OneHeight())));
+        return {40, pRow * rowHeight + rowHeight / 2};
     }
     [[nodiscard]] std::string Wav(const std::string& pName, std::uint32_t pRate, double pSeconds) const {
         const std::string path = Dir / pName;
@@ -143,8 +151,7 @@ TEST_F(Window, KeysAndClicksThatMustNotChangeTheList) {
     // A right press selects the row under it, unless it is part of the selection already.
     // The release opens the list's menu: it is read and closed from inside.
     const auto rightClick = [&](int pRow) {
-        const int rowHeight = int(Support::ToPixels(float(f.LV.OneHeight())));
-        const QPoint at(40, pRow * rowHeight + rowHeight / 2);
+        const QPoint at = RowPoint(f, pRow);
         bool removeOffered = false;
         QTimer::singleShot(0, &f, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -217,6 +224,25 @@ TEST_F(Window, EveryStepOfARowIsPaintedWhileItRuns) {
     EXPECT_TRUE(panel.Painted("44100Hz/16bit/2ch ⇒ 22050Hz/16bit/2ch", out + "~conv.wav"));
     EXPECT_TRUE(panel.Painted("Encoding...", out + "song.mp3"));
     EXPECT_TRUE(std::filesystem::exists(out + "song.mp3"));
+}
+
+TEST_F(Window, AFailedRowSaysWhyInItsToolTip) {
+    FrmMain& f = Open();
+    const std::string broken = Dir / "broken.ogg";
+    TestFiles::WriteFile(broken, TestFiles::Bytes(5000, 0x41));
+    f.AddFiles({broken, Wav("fine.wav", 8000, 0.2)}, 0);
+    f.CtrButtons_ButtonClicked(2);
+    ASSERT_EQ(f.LV.IconType(0), 10);
+    const auto toolTip = [&](int pRow) {
+        return TestApp::ToolTipAt(*f.LV.PictureList(), RowPoint(f, pRow)).toStdString();
+    };
+    EXPECT_EQ(toolTip(0), "変換できませんでした: " + FailReasonTextJa(FailReason::CannotDecode));
+    EXPECT_EQ(toolTip(1), "");
+    // Once it goes through, the mark and the reason go.
+    TestFiles::WriteFile(broken, ToneWav(1, 8000, 0.2));
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_EQ(f.LV.IconType(0), 0);
+    EXPECT_EQ(toolTip(0), "");
 }
 
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
