@@ -175,11 +175,9 @@ void FrmMain::Load() {
         if (Support::FolderExists(path) != 0 || Support::FileExists(path) == 0) continue;
         step([&] { AddTitle(path, LV.ItemCount() - 1); });
     }
-    if (LV.ItemCount() == 0) {
-        // An empty panel says nothing to someone who has not used the program before.
-        PictureInfo.DispMes(
-            0, QStringLiteral("ここにファイルをドロップしてください（Ctrl+O でも追加できます）"));
-    } else {
+    // An empty panel says nothing to someone who has not used the program before.
+    UpdateIdleHint();
+    if (LV.ItemCount() > 0) {
         LV.Refresh();
         c_Driver->AutoExit = 1;
         // The run starts once the event loop turns, so the window is painted first.

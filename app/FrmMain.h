@@ -115,6 +115,8 @@ public:
 
     // The last status line of a run in which rows failed, in place of "Done.".
     [[nodiscard]] static std::string FailedLine(int pCount);
+    // What an empty list says while nothing runs.
+    [[nodiscard]] static std::string IdleHint();
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -144,6 +146,10 @@ private:
     void PaintBackground();
     void RunStarting();
     void RunEnded();
+    // The window's own status lines, in a colour of their own.
+    void ShowNote(const std::string& pText);
+    void ClearStatus();
+    void UpdateIdleHint();
     void BringToFront();
     void CloseWhenIdle();
     void SelectForMenu(float pY);
@@ -166,5 +172,6 @@ private:
     bool c_Closing = false;
     int c_WaitCursors = 0;
     int c_RunFailures = 0;
+    bool c_HintShown = false;
     std::unique_ptr<QSocketNotifier> c_SignalNotifier;
 };

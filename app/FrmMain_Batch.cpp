@@ -2,6 +2,7 @@
 #include "app/BatchDriver.h"
 #include "app/BatchFile.h"
 #include "app/FrmMain.h"
+#include "controls/Palette.h"
 #include "support/Log.h"
 #include "support/MessageBox.h"
 
@@ -27,6 +28,10 @@ namespace {
 
 int g_SignalPipe[2] = {-1, -1};
 
+// The window's own lines (the hint, the failure count, where outputs go) must read on the panel:
+// white has 4.5:1 against the lightest grey of the idle colour set.
+constexpr std::int32_t kNoteColor = Palette::Rgb(255, 255, 255);
+
 void OnCloseSignal(int) {
     const char byte = 1;
     // Only async-signal-safe calls here: the window learns of it through the pipe.
@@ -37,6 +42,37 @@ void OnCloseSignal(int) {
 
 std::string FrmMain::FailedLine(int pCount) {
     return std::to_string(pCount) + " 件のファイルを変換できませんでした";
+}
+
+std::string FrmMain::IdleHint() {
+    return "ここにファイルをドロップしてください（Ctrl+O でも追加できます）";
+}
+
+void FrmMain::ShowNote(const std::string& pText) {
+    c_HintShown = false;
+    PictureInfo.TextColor(0, kNoteColor);
+    PictureInfo.DispMes(0, QString::fromStdString(pText), -1);
+    PictureInfo.DispMes(1, QString(), -1);
+    PictureInfo.Draw(-1);
+}
+
+void FrmMain::ClearStatus() {
+    c_HintShown = false;
+    PictureInfo.TextColor(0, -1);
+    PictureInfo.DispMes(0, QString(), -1);
+    PictureInfo.DispMes(1, QString(), -1);
+    PictureInfo.Draw(-1);
+}
+
+// The hint is for an empty list while nothing runs; it goes as soon as a file is listed.
+void FrmMain::UpdateIdleHint() {
+    const bool wanted = LV.ItemCount() == 0 && c_Driver && c_Driver->Running == 0;
+    if (wanted == c_HintShown) return;
+    if (wanted)
+        ShowNote(IdleHint());
+    else
+        ClearStatus();
+    c_HintShown = wanted;
 }
 
 int FrmMain::ItemCount() const {
@@ -58,9 +94,14 @@ void FrmMain::ShowRow(int pRow) {
 void FrmMain::ClearRows() {
     LV.DeleteAll();
     LV.Refresh();
+    UpdateIdleHint();
 }
 
 void FrmMain::DispMes(int pLine, const std::string& pText, bool pDontDraw) {
+    if (pLine == 0) {
+        c_HintShown = false;
+        PictureInfo.TextColor(0, -1);
+    }
     PictureInfo.DispMes(pLine, QString::fromStdString(pText), -1);
     // The panel is drawn whole: a line shown with the same text as before (the next row's
     // "~conv.wav") must still bring the new line above it to the screen.
@@ -150,6 +191,8 @@ void FrmMain::CtrButtons_ButtonClicked(int pIndex) {
 
 void FrmMain::RunStarting() {
     c_RunFailures = 0;
+    // The last run's failure line and the hint say nothing about this run.
+    ClearStatus();
     // Each file is converted once: the rows must not move under the driver.
     LV.SortDisabled(1);
 }
@@ -158,7 +201,8 @@ void FrmMain::RunEnded() {
     LV.SortDisabled(0);
     LV.ReDraw();
     // The end of a run says how many files failed instead of a plain "Done.".
-    if (c_RunFailures > 0) PictureInfo.DispMes(0, QString::fromStdString(FailedLine(c_RunFailures)));
+    if (c_RunFailures > 0) ShowNote(FailedLine(c_RunFailures));
+    UpdateIdleHint();
 }
 
 void FrmMain::closeEvent(QCloseEvent* pEvent) {

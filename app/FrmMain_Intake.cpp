@@ -109,6 +109,7 @@ void FrmMain::AddFiles(const std::vector<std::string>& pFiles, int pRow) {
     }
     LV.ReDraw();
     LV.SetVbarParm();
+    UpdateIdleHint();
     SetWaitCursor(false);
 }
 
@@ -117,6 +118,7 @@ void FrmMain::DeleteSelectedRows() {
     LV.DeleteSelected();
     LV.ReDraw();
     LV.SetVbarParm();
+    UpdateIdleHint();
 }
 
 void FrmMain::ChooseFilesToAdd() {

@@ -134,6 +134,10 @@ QString UC_TextPicture::TextMes(std::int32_t pIndex) const {
     return ValidSpace(pIndex) ? c_Spaces[std::size_t(pIndex)].Text : QString();
 }
 
+void UC_TextPicture::TextColor(std::int32_t pIndex, std::int32_t pColor) {
+    if (ValidSpace(pIndex)) c_Spaces[std::size_t(pIndex)].Color = pColor;
+}
+
 float UC_TextPicture::TextTop(std::int32_t pIndex) const {
     return ValidSpace(pIndex) ? c_Spaces[std::size_t(pIndex)].Top : 0;
 }
@@ -202,8 +206,9 @@ void UC_TextPicture::paintEvent(QPaintEvent*) {
         const QString shown = Skin::FitTextToWidth(space.Text, int(width() - x - margin), false, metrics);
         if (space.Left == -1)
             x = std::max(double(margin), (width() - metrics.horizontalAdvance(shown)) / 2.0);
-        QColor colour = base;
-        if (i == c_Lite) colour = baseIsSystem ? QColor(Qt::white) : Palette::Shifted(base, 30);
+        QColor colour = space.Color != -1 ? Palette::ToQColor(space.Color) : base;
+        const bool system = space.Color != -1 ? Palette::IsSystemColorRef(space.Color) : baseIsSystem;
+        if (i == c_Lite) colour = system ? QColor(Qt::white) : Palette::Shifted(colour, 30);
         painter.setFont(font);
         painter.setPen(colour);
         painter.drawText(QPointF(x, Support::ToPixels(space.Top) + metrics.ascent()), shown);

@@ -35,6 +35,9 @@ public:
     // Stores the message when it differs from the slot's text and draws unless DontDraw.
     void DispMes(std::int32_t pIndex, const QString& pStr, std::int32_t DontDraw = 0);
     [[nodiscard]] QString TextMes(std::int32_t pIndex) const;
+    // The slot's own text colour in place of the colour set's; -1 goes back to the set's. Drawn
+    // with the next Draw.
+    void TextColor(std::int32_t pIndex, std::int32_t pColor);
     // Draws with slot plite highlighted (-1 none).
     void Draw(std::int32_t plite);
 
@@ -78,6 +81,7 @@ private:
         float Top = 0;
         QString Text;
         std::int32_t Clickable = 0;
+        std::int32_t Color = -1;
     };
     struct ColorSet {
         std::int32_t FontColor = 0;

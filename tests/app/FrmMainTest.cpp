@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 using AppTestFiles::ToneWav;
@@ -243,6 +244,57 @@ TEST_F(Window, AFailedRowSaysWhyInItsToolTip) {
     f.CtrButtons_ButtonClicked(2);
     EXPECT_EQ(f.LV.IconType(0), 0);
     EXPECT_EQ(toolTip(0), "");
+}
+
+// Relative luminance of a colour, as contrast ratios are figured.
+double Luminance(QRgb pColor) {
+    const auto channel = [](int pValue) {
+        const double c = pValue / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(pColor)) + 0.7152 * channel(qGreen(pColor)) +
+           0.0722 * channel(qBlue(pColor));
+}
+
+TEST_F(Window, TheHintIsForAnEmptyIdleListAndAFailureLineLastsUntilClearOrStart) {
+    FrmMain& f = Open();
+    const QString hint = QString::fromStdString(FrmMain::IdleHint());
+    const auto line = [&] { return f.PictureInfo.TextMes(0); };
+    EXPECT_EQ(line(), hint);
+
+    const std::string good = Wav("good.wav", 8000, 0.2);
+    f.AddFiles({good}, 0);
+    EXPECT_TRUE(line().isEmpty()) << "a listed file needs no hint";
+    const QImage empty = f.PictureInfo.grab().toImage();
+    f.LV.SelectAll();
+    QTest::keyClick(f.LV.PictureList(), Qt::Key_Delete);
+    EXPECT_EQ(line(), hint);
+    // The hint reads on the panel: its brightest ink against the panel's lightest grey.
+    const QImage shown = f.PictureInfo.grab().toImage();
+    ASSERT_EQ(shown.size(), empty.size());
+    double ink = 0;
+    double panel = 0;
+    for (int y = 2; y < shown.height() - 2; ++y)
+        for (int x = 2; x < shown.width() - 2; ++x) {
+            panel = std::max(panel, Luminance(empty.pixel(x, y)));
+            if (shown.pixel(x, y) != empty.pixel(x, y)) ink = std::max(ink, Luminance(shown.pixel(x, y)));
+        }
+    EXPECT_GE((ink + 0.05) / (panel + 0.05), 4.5);
+
+    // A run with a failure ends on the failure line; the next Start puts it away at once.
+    f.AddFiles({Dir / "gone.wav", good}, 0);
+    std::filesystem::remove(Dir / "gone.wav");
+    f.TextSoundPath.Text(QString::fromStdString(Dir.Path()));
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_EQ(line().toStdString(), FrmMain::FailedLine(1));
+    QString duringRun;
+    QTimer::singleShot(0, &f, [&] { duringRun = line(); });
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_NE(duringRun.toStdString(), FrmMain::FailedLine(1));
+    EXPECT_EQ(line().toStdString(), FrmMain::FailedLine(1));
+    // Clear empties the list: the hint takes the failure line's place.
+    f.CtrButtons_ButtonClicked(0);
+    EXPECT_EQ(line(), hint);
 }
 
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
