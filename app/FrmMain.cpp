@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -34,6 +35,11 @@ namespace {
 
 constexpr float kInnerWidth = 7980;
 constexpr float kMargin = 120;
+
+const struct {
+    const char* Name;
+    std::int32_t Width;
+} kColumns[] = {{"ファイル", 3510}, {"長さ", 1140}, {"形式", 2700}};
 
 // The window's design: left, top, width and height of each control in twips; start-up moves
 // them next to each other and only the lefts and widths stay as designed.
@@ -138,6 +144,7 @@ void FrmMain::Load() {
     });
     c_Driver = std::make_unique<BatchDriver>(*this, *mp3enc);
     const WindowChoices saved = LoadSavedChoices(c_Mp2Available);
+    c_AddFolder = QString::fromStdString(Support::ReadSetting("AddFilesFolder", std::string()));
     step([] {
         Graph::InstallComponentRegistry();
         (void)Support::RegisterComponent(Support::kWavDestFile, 0, 0);
@@ -160,12 +167,14 @@ void FrmMain::Load() {
     });
     step([&] { UpdateMp3BitRates(saved.Mp3BitRate); });
     step([&] {
+        // The size comes back too, within the screen and never below the design.
         QtPlacementForm placement(*this);
-        Support::LoadWindowPlacement(placement, "", true, false, false);
+        Support::LoadWindowPlacement(placement, "", false, false, false);
+        if (const QScreen* screen = this->screen())
+            resize(size().boundedTo(screen->availableGeometry().size()));
     });
     ConnectEvents();
     SetTabOrder();
-    c_Loaded = true;
     show();
     // Keys first reach the files: arrows, Delete, Ctrl+A.
     LV.setFocus();
@@ -187,9 +196,14 @@ void FrmMain::Load() {
 
 void FrmMain::Unload() {
     SaveChoices(Options());
+    if (!c_AddFolder.isEmpty())
+        Support::Trapped(0, [&] {
+            Support::WriteSetting("AddFilesFolder", c_AddFolder.toStdString());
+            return 0;
+        });
     Support::Trapped(0, [&] {
         const ClosingPlacement placement(*this);
-        Support::SaveWindowPlacement(placement, "", true, false);
+        Support::SaveWindowPlacement(placement, "", false, false);
         return 0;
     });
     if (Support::ReleaseFontsAtExit() == 1) Support::ReleaseUiFonts();
@@ -200,8 +214,6 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     PictureInfo.AddStdColorSet(1);
     PictureInfo.AddTextSpace(9, 0, 0, "", 120, 105);
     PictureInfo.AddTextSpace(9, 0, 0, "", 120, 405);
-    SetDesign(PictureInfo, {kMargin, kMargin, kInnerWidth - 2 * kMargin, 720});
-    PictureInfo.Init(1, 0);
 
     for (QComboBox* combo : {&ComboFreq, &ComboMode, &ComboBitRate[0], &ComboBitRate[1], &Combomp2mode}) {
         combo->setEditable(false);
@@ -222,13 +234,9 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     LV.NumAux(2);
     LV.UseUCBar(1);
     LV.Init();
-    const struct {
-        const char* Name;
-        std::int32_t Width;
-    } columns[] = {{"ファイル", 3510}, {"長さ", 1140}, {"形式", 2700}};
     for (int c = 0; c < 3; ++c) {
-        LV.TabName(c, columns[c].Name);
-        LV.TabWidth(c, columns[c].Width);
+        LV.TabName(c, kColumns[c].Name);
+        LV.TabWidth(c, kColumns[c].Width);
     }
     LV.InitTab();
     LV.ReDrawTab(-1);
@@ -253,10 +261,19 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     CtrButtons.SetButtonChar(2, QStringLiteral("開始"));
 }
 
+// The design is the smallest window. Room beyond it widens the status panel, the bar, the list
+// and the path box, and lengthens the list; the rate and mode lists and the buttons keep to the
+// right edge, and everything below the list keeps to the bottom.
 void FrmMain::LayOut() {
+    const QSize extra = c_MinSize.isValid() ? (size() - c_MinSize).expandedTo(QSize(0, 0)) : QSize(0, 0);
+    const float wider = Support::Px(float(extra.width()));
+    const float taller = Support::Px(float(extra.height()));
+    const float inner = kInnerWidth + wider;
     const float gap = 90;
-    const float right = kInnerWidth - kMargin;
-    ProgBar.setGeometry(0, 0, Pixels(kInnerWidth - 2 * kMargin), Pixels(210));
+    const float right = inner - kMargin;
+    SetDesign(PictureInfo, {kMargin, kMargin, inner - 2 * kMargin, 720});
+    PictureInfo.Init(1, 0);
+    ProgBar.setGeometry(0, 0, Pixels(inner - 2 * kMargin), Pixels(210));
     PlaceControl(ProgBar, PictureInfo, 0, -1, 1);
     // A calm blue fill reads at a glance against the grey track.
     ProgBar.BarColor(Palette::Rgb(98, 140, 206));
@@ -264,7 +281,7 @@ void FrmMain::LayOut() {
     ProgBar.Locked(1);
     ProgBar.Init();
 
-    SetDesign(ComboFreq, {4260, 0, 1320, 0});
+    SetDesign(ComboFreq, {4260 + wider, 0, 1320, 0});
     SetDesign(ComboMode, {right - 1740, 0, 1740, 0});
     PlaceControl(ComboFreq, ProgBar, 0, gap, 0);
     PlaceControl(ComboMode, ProgBar, 0, gap, 0);
@@ -272,8 +289,11 @@ void FrmMain::LayOut() {
     CheckUseDither.move(Pixels(1920), CheckUseDither.y());
     PlaceControl(CheckUseDither, ComboFreq, 2, 0, 0);
 
-    SetDesign(LV, {kMargin, 0, kInnerWidth - 2 * kMargin, 4320});
+    SetDesign(LV, {kMargin, 0, inner - 2 * kMargin, 4320 + taller});
     PlaceControl(LV, ComboFreq, 0, gap, 2, LeftOf(PictureInfo));
+    // The last column takes the rows' spare width, never less than designed.
+    const std::int32_t others = LV.TabWidth(0) + LV.TabWidth(1);
+    LV.TabWidth(2, std::max(kColumns[2].Width, LV.RowsWidthBesideBar() - others));
     LV.UserControl_Resize();
 
     SetDesign(ComboBitRate[0], {1080, 0, 1080, 0});
@@ -297,8 +317,11 @@ void FrmMain::LayOut() {
     // Init fits the strip to whole buttons: keep its right edge where it was designed.
     CtrButtons.move(Pixels(right) - CtrButtons.width(), CtrButtons.y());
 
-    const int height = CtrButtons.y() + CtrButtons.height() + Pixels(Support::Px(8));
-    setFixedSize(Pixels(kInnerWidth), height);
+    if (!c_MinSize.isValid()) {
+        c_MinSize = QSize(Pixels(kInnerWidth), CtrButtons.y() + CtrButtons.height() + Pixels(Support::Px(8)));
+        setMinimumSize(c_MinSize);
+        resize(c_MinSize);
+    }
 }
 
 void FrmMain::PaintBackground() {
@@ -324,7 +347,9 @@ void FrmMain::paintEvent(QPaintEvent*) {
 
 void FrmMain::resizeEvent(QResizeEvent* pEvent) {
     QWidget::resizeEvent(pEvent);
-    if (c_Loaded) PaintBackground();
+    if (!c_MinSize.isValid()) return;
+    LayOut();
+    PaintBackground();
 }
 
 void FrmMain::PlaceControl(QWidget& pControl, const QWidget& pReference, int pPlacement, float pGap,

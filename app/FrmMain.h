@@ -58,8 +58,8 @@ public:
     void ChooseFilesToAdd();
     // Shows the multi-select open dialog and returns the chosen files (none when cancelled). Tests
     // answer it instead; an empty function returns to the real dialog. Returns the previous one.
-    using FilesDialogRunner =
-        std::function<QStringList(QWidget* pOwner, const QString& pTitle, const QString& pFilter)>;
+    using FilesDialogRunner = std::function<QStringList(QWidget* pOwner, const QString& pTitle,
+                                                        const QString& pFolder, const QString& pFilter)>;
     static FilesDialogRunner SetFilesDialogRunner(FilesDialogRunner pRunner);
 
     // Layout routines, in twips.
@@ -164,8 +164,9 @@ private:
     std::unique_ptr<C_mp3acm> mp3enc;
     std::unique_ptr<BatchDriver> c_Driver;
     QPixmap c_Background;
+    // The design's size, the smallest the window takes; invalid until the first layout.
+    QSize c_MinSize;
     bool c_Mp2Available = false;
-    bool c_Loaded = false;
     // Handlers in progress that let events through (a run, a drop, a message box).
     int c_BusyDepth = 0;
     bool c_ClosePending = false;
@@ -173,5 +174,7 @@ private:
     int c_WaitCursors = 0;
     int c_RunFailures = 0;
     bool c_HintShown = false;
+    // Where the add-files dialog opens: the folder files were last added from.
+    QString c_AddFolder;
     std::unique_ptr<QSocketNotifier> c_SignalNotifier;
 };

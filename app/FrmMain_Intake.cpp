@@ -8,8 +8,10 @@
 #include "support/FormatMilliseconds.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 
@@ -126,9 +128,13 @@ void FrmMain::ChooseFilesToAdd() {
     if (c_Driver->Running == 1) return;
     const Busy busy(*this);
     const QString title = QStringLiteral("ファイルを追加");
+    // Never the program folder, which start-up made the current one.
+    const QString folder =
+        !c_AddFolder.isEmpty() && QDir(c_AddFolder).exists() ? c_AddFolder : QDir::homePath();
     const QStringList files = FilesDialog()
-                                  ? FilesDialog()(this, title, DialogFilter())
-                                  : QFileDialog::getOpenFileNames(this, title, QString(), DialogFilter());
+                                  ? FilesDialog()(this, title, folder, DialogFilter())
+                                  : QFileDialog::getOpenFileNames(this, title, folder, DialogFilter());
+    if (!files.isEmpty()) c_AddFolder = QFileInfo(files.front()).absolutePath();
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(QFile::encodeName(file).toStdString());

@@ -1,5 +1,6 @@
 // tolvane: the window.
 #include "app/FrmMain.h"
+#include "app/QtJapanese.h"
 #include "app/SingleInstance.h"
 #include "support/FileUtil.h"
 #include "support/Twips.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("tolvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tolvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
+    (void)InstallQtJapanese(app);
     Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
     SingleInstance instance;
     if (!instance.TryLock()) return 0;

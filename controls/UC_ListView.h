@@ -272,6 +272,9 @@ public:
     [[nodiscard]] std::int32_t PaintedCount() const noexcept { return c_PaintedCount; }
 
     [[nodiscard]] QSize sizeHint() const override;
+    // The width the rows have beside a vertical bar, in twips: what columns can fill without
+    // calling for a horizontal bar whether or not the vertical one shows.
+    [[nodiscard]] std::int32_t RowsWidthBesideBar() const;
 
 Q_SIGNALS:
     void DblClicked();

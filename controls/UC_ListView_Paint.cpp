@@ -317,6 +317,11 @@ void UC_ListView::resizeEvent(QResizeEvent* pEvent) {
     UserControl_Resize();
 }
 
+std::int32_t UC_ListView::RowsWidthBesideBar() const {
+    // The frame takes a pixel each side, the row area two more inside it.
+    return std::int32_t(std::lround(TwipsOfPixels(width() - 2) - Support::Px(4))) - kBarTwips;
+}
+
 QSize UC_ListView::sizeHint() const {
     return {420, 260};
 }

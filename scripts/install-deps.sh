@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
 build-essential cmake ninja-build pkg-config git
-qt6-base-dev qt6-base-dev-tools
+qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 gstreamer1.0-plugins-ugly gstreamer1.0-libav xdg-utils

@@ -1,5 +1,6 @@
 #include "app/FrmMain.h"
 #include "app/BatchDriver.h"
+#include "app/QtJapanese.h"
 #include "support/MessageBox.h"
 #include "support/Settings.h"
 #include "support/Twips.h"
@@ -297,6 +298,37 @@ TEST_F(Window, TheHintIsForAnEmptyIdleListAndAFailureLineLastsUntilClearOrStart)
     EXPECT_EQ(line(), hint);
 }
 
+TEST_F(Window, TheWindowGrowsAroundItsListAndKeepsItsSize) {
+    FrmMain& f = Open();
+    const QSize smallest = f.size();
+    EXPECT_EQ(f.minimumSize(), smallest) << "the design is the smallest size";
+    const QRect list = f.LV.geometry();
+    const QRect path = f.TextSoundPath.geometry();
+    const QRect buttons = f.CtrButtons.geometry();
+    const QRect mp3 = f.CheckEncmp3.geometry();
+    f.resize(760, 580);
+    QCoreApplication::processEvents();
+    const QSize extra = QSize(760, 580) - smallest;
+    for (const auto& [widget, widthBefore] : std::initializer_list<std::pair<QWidget*, int>>{
+             {&f.PictureInfo, list.width()}, {&f.ProgBar, list.width()}, {&f.LV, list.width()}})
+        EXPECT_EQ(widget->width(), widthBefore + extra.width()) << widget->metaObject()->className();
+    EXPECT_EQ(f.LV.height(), list.height() + extra.height());
+    EXPECT_EQ(f.TextSoundPath.width(), path.width() + extra.width());
+    EXPECT_EQ(f.CtrButtons.geometry(), buttons.translated(extra.width(), extra.height()));
+    EXPECT_EQ(f.CheckEncmp3.geometry(), mp3.translated(0, extra.height())) << "left controls keep their left";
+    EXPECT_EQ(f.LV.TabRight(2), f.LV.RowsWidthBesideBar()) << "the last column takes the spare width";
+    f.resize(300, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.size(), smallest);
+    f.resize(760, 580);
+    f.close();
+    // Kept beside the placement, in its twips (within the offscreen screen of 800 pixels).
+    EXPECT_EQ(Support::ReadSetting("WindowWidth", std::int32_t(0)), "11400");
+    EXPECT_EQ(Support::ReadSetting("WindowHeight", std::int32_t(0)), "8700");
+    Form.reset();
+    EXPECT_EQ(Open().size(), QSize(760, 580));
+}
+
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
     FrmMain& f = Open();
     // mp3 and mp2 exclude each other.
@@ -366,7 +398,7 @@ TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {
     // Ctrl+O offers the accepted types and adds what was chosen; Delete removes the selection.
     QString offered;
     const auto previous =
-        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString& pFilter) {
+        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString&, const QString& pFilter) {
             offered = pFilter;
             return QStringList{QString::fromStdString(a), QString::fromStdString(Dir / "d.ogg")};
         });
@@ -379,6 +411,34 @@ TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {
     f.LV.SelectedItem(4);
     QTest::keyClick(f.LV.PictureList(), Qt::Key_Delete);
     EXPECT_EQ(f.LV.ItemCount(), 4);
+}
+
+TEST_F(Window, TheAddFilesDialogOpensWhereFilesWereLastAddedFrom) {
+    const std::string song = Wav("song.wav", 8000, 0.1);
+    QStringList folders;
+    QStringList chosen{QString::fromStdString(song)};
+    const auto previous =
+        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString& pFolder, const QString&) {
+            folders.push_back(pFolder);
+            return std::exchange(chosen, {});
+        });
+    FrmMain& f = Open();
+    QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier); // cancelled: the folder stays
+    f.close();
+    Form.reset();
+    QTest::keyClick(&Open(), Qt::Key_O, Qt::ControlModifier);
+    FrmMain::SetFilesDialogRunner(previous);
+    const QString dir = QString::fromStdString(Dir.Path());
+    EXPECT_EQ(folders, (QStringList{QDir::homePath(), dir, dir})) << "home first, never the program folder";
+}
+
+TEST(QtJapanese, QtsOwnDialogsSpeakJapanese) {
+    QApplication& app = TestApp::Instance();
+    const std::string file = InstallQtJapanese(app);
+    EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("開く(&O)"));
 }
 
 TEST_F(Window, DuringARunTheListKeepsItsRowsAndACloseWaitsForTheDriver) {
