@@ -93,6 +93,9 @@ public:
 
     // Closing waits for the running driver and for handlers that let events through.
     [[nodiscard]] bool ClosePending() const noexcept { return c_ClosePending; }
+    // The program's exit status: 1 when a run started from the command line left a file
+    // unconverted, else 0.
+    [[nodiscard]] int ExitStatus() const noexcept { return c_ExitStatus; }
     // SIGTERM, SIGINT and SIGHUP close the window as its close button does.
     void CloseOnSignals();
 
@@ -115,8 +118,13 @@ public:
 
     // The last status line of a run in which rows failed, in place of "Done.".
     [[nodiscard]] static std::string FailedLine(int pCount);
+    // What Start says when the output folder box names no folder.
+    [[nodiscard]] static std::string OutputsBesideSources(const std::string& pFolder);
     // What an empty list says while nothing runs.
     [[nodiscard]] static std::string IdleHint();
+    // The desktop notification at the end of a run started from the command line.
+    [[nodiscard]] static std::string RunSummary(int pConverted, int pUnchanged, int pFailed,
+                                                const std::vector<std::string>& pOutputs);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
@@ -173,6 +181,10 @@ private:
     bool c_Closing = false;
     int c_WaitCursors = 0;
     int c_RunFailures = 0;
+    int c_RunConverted = 0;
+    int c_RunUnchanged = 0;
+    std::vector<std::string> c_RunOutputs;
+    int c_ExitStatus = 0;
     bool c_HintShown = false;
     // Where the add-files dialog opens: the folder files were last added from.
     QString c_AddFolder;

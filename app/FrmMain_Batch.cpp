@@ -1,8 +1,10 @@
 // The window as the batch driver's host, and the way a close waits for the driver.
 #include "app/BatchDriver.h"
 #include "app/BatchFile.h"
+#include "app/DesktopNotice.h"
 #include "app/FrmMain.h"
 #include "controls/Palette.h"
+#include "support/FileUtil.h"
 #include "support/Log.h"
 #include "support/MessageBox.h"
 
@@ -13,6 +15,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <set>
 #include <unistd.h>
 
 FrmMain::Busy::Busy(FrmMain& pForm)
@@ -42,6 +45,23 @@ void OnCloseSignal(int) {
 
 std::string FrmMain::FailedLine(int pCount) {
     return std::to_string(pCount) + " 件のファイルを変換できませんでした";
+}
+
+std::string FrmMain::RunSummary(int pConverted, int pUnchanged, int pFailed,
+                                const std::vector<std::string>& pOutputs) {
+    std::string text = std::to_string(pConverted) + " 件を変換しました";
+    if (pUnchanged > 0) text += "、" + std::to_string(pUnchanged) + " 件は変換不要でした";
+    if (pFailed > 0) text += "、" + std::to_string(pFailed) + " 件は変換できませんでした";
+    std::set<std::string> folders;
+    for (const std::string& output : pOutputs)
+        folders.insert(Support::FolderOf(output));
+    if (folders.size() == 1) text += "\n出力先: " + *folders.begin();
+    if (folders.size() > 1) text += "\n出力先: それぞれ元のファイルと同じフォルダ";
+    return text;
+}
+
+std::string FrmMain::OutputsBesideSources(const std::string& pFolder) {
+    return "出力フォルダ「" + pFolder + "」がないため、元のファイルと同じフォルダに出力します";
 }
 
 std::string FrmMain::IdleHint() {
@@ -162,6 +182,11 @@ void FrmMain::CloseWindow() {
 
 void FrmMain::RowFinished(int pRow, const RowResult& pResult) {
     if (pResult.Outcome == RowOutcome::Stopped) return;
+    if (pResult.Outcome == RowOutcome::Unchanged) ++c_RunUnchanged;
+    if (pResult.Outcome == RowOutcome::Converted || pResult.Outcome == RowOutcome::Queued) {
+        ++c_RunConverted;
+        c_RunOutputs.push_back(pResult.Output);
+    }
     if (pResult.Outcome != RowOutcome::Failed) {
         // A row that failed before and now went through loses its mark.
         if (LV.IconType(pRow) == kFailedIcon) {
@@ -191,8 +216,13 @@ void FrmMain::CtrButtons_ButtonClicked(int pIndex) {
 
 void FrmMain::RunStarting() {
     c_RunFailures = 0;
+    c_RunConverted = 0;
+    c_RunUnchanged = 0;
+    c_RunOutputs.clear();
     // The last run's failure line and the hint say nothing about this run.
     ClearStatus();
+    const std::string folder = TextSoundPath.Text().toStdString();
+    if (!folder.empty() && Support::FolderExists(folder) == 0) ShowNote(OutputsBesideSources(folder));
     // Each file is converted once: the rows must not move under the driver.
     LV.SortDisabled(1);
 }
@@ -203,6 +233,13 @@ void FrmMain::RunEnded() {
     // The end of a run says how many files failed instead of a plain "Done.".
     if (c_RunFailures > 0) ShowNote(FailedLine(c_RunFailures));
     UpdateIdleHint();
+    if (c_Driver->AutoExit == 1) {
+        // A run from the command line closes the window: what it did is said on the way out.
+        c_ExitStatus = c_RunFailures > 0 ? 1 : 0;
+        DesktopNotice::Post(
+            QStringLiteral("Tolvane"),
+            QString::fromStdString(RunSummary(c_RunConverted, c_RunUnchanged, c_RunFailures, c_RunOutputs)));
+    }
 }
 
 void FrmMain::closeEvent(QCloseEvent* pEvent) {

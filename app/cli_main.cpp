@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
                    "MP2 stereo mode: " + Joined(Mp2ModeTexts()) + Saved(choices.Mp2Mode));
     app.add_flag("--wav", wav, "write WAV files even when the saved settings choose MP3 or MP2");
     app.add_option("--out", outFolder,
-                   "output folder; when it is not an existing folder, outputs go beside each source" +
+                   "output folder, made when it does not exist; without --out, a saved folder that does not "
+                   "exist sends the outputs beside each source" +
                        Saved(choices.SoundPath));
     app.add_option("-j,--jobs", jobs,
                    "files converted at once (default: the number of processors, here " +
@@ -183,6 +184,13 @@ int main(int argc, char** argv) {
         if (!outFolder->empty()) {
             std::error_code ec;
             choices.SoundPath = std::filesystem::absolute(*outFolder, ec).lexically_normal().string();
+            // A folder asked for by name is made, rather than the outputs landing elsewhere unasked.
+            if (Support::FolderExists(choices.SoundPath) == 0) {
+                if (!std::filesystem::create_directories(choices.SoundPath, ec) || ec)
+                    return Usage("cannot create the output folder '" + choices.SoundPath + "': " +
+                                 (ec ? ec.message() : std::string("a file of that name is in the way")));
+                std::cerr << "tolvane-cli: created the output folder '" << choices.SoundPath << "'\n";
+            }
         }
     }
     if (!choices.SoundPath.empty() && Support::FolderExists(choices.SoundPath) == 0)

@@ -23,5 +23,6 @@ int main(int argc, char** argv) {
     FrmMain form;
     form.CloseOnSignals();
     form.Load();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return status != 0 ? status : form.ExitStatus();
 }

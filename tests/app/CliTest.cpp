@@ -346,9 +346,23 @@ TEST_F(Cli, SavedSettingsAreTheDefaultsAndAreNeverWritten) {
     EXPECT_EQ(std::string(after.begin(), after.end()), text);
 }
 
-TEST_F(Cli, MissingOutputFolderMeansBesideTheSource) {
+TEST_F(Cli, AnOutputFolderAskedForIsMadeAndASavedOneThatIsGoneMeansBesideTheSource) {
     const std::string src = Make("a.wav", PcmWav(1, 8000, 8, Bytes(800, 128)));
-    const Finished r = RunCli(Dir, {src, "--rate", "16000", "--out", Dir / "nowhere"});
+    const std::string made = Dir / "new/deeper";
+    Finished r = RunCli(Dir, {src, "--rate", "16000", "--out", made});
+    EXPECT_EQ(r.ExitCode, 0) << r.Errors;
+    EXPECT_TRUE(Contains(r.Errors, "created the output folder '" + made + "'")) << r.Errors;
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(made + "/a.wav").SamplesPerSec, 16000);
+
+    // A file in the way is no folder: nothing is converted.
+    Make("blocked", Bytes{1});
+    r = RunCli(Dir, {src, "--rate", "16000", "--out", Dir / "blocked/out"});
+    EXPECT_EQ(r.ExitCode, 2) << r.Output;
+    EXPECT_TRUE(Contains(r.Errors, "cannot create the output folder")) << r.Errors;
+
+    const std::string text = "[Software\\hesterby\\tolvane]\nSoundPath=" + Dir / "nowhere" + "\n";
+    Make("config/hesterby/tolvane.conf", Bytes(text.begin(), text.end()));
+    r = RunCli(Dir, {src, "--rate", "16000"});
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_TRUE(Contains(r.Errors, "output folder '" + Dir / "nowhere" +
                                        "' does not exist; outputs go beside each source"))

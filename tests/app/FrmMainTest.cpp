@@ -1,5 +1,6 @@
 #include "app/FrmMain.h"
 #include "app/BatchDriver.h"
+#include "app/DesktopNotice.h"
 #include "app/QtJapanese.h"
 #include "support/MessageBox.h"
 #include "support/Settings.h"
@@ -327,6 +328,60 @@ TEST_F(Window, TheWindowGrowsAroundItsListAndKeepsItsSize) {
     EXPECT_EQ(Support::ReadSetting("WindowHeight", std::int32_t(0)), "8700");
     Form.reset();
     EXPECT_EQ(Open().size(), QSize(760, 580));
+}
+
+TEST_F(Window, ARunFromTheCommandLineSaysHowItWentAndExitsWithItsStatus) {
+    const std::string out = Dir.Path() + "/out/";
+    std::filesystem::create_directory(out);
+    Support::WriteSetting("SoundPath", out);
+    Support::WriteSetting("TargetFreq", std::int32_t(22050));
+    const std::string good = Wav("good.wav", 8000, 0.3);
+    const std::string broken = Dir / "broken.ogg";
+    TestFiles::WriteFile(broken, TestFiles::Bytes(3000, 0x41));
+    struct Case {
+        std::vector<std::string> Files;
+        int Status;
+        std::string Notice;
+    };
+    const Case cases[] = {
+        {{good, broken}, 1, FrmMain::RunSummary(1, 0, 1, {out + "good.wav"})},
+        {{good}, 0, FrmMain::RunSummary(1, 0, 0, {out + "good01.wav"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Status);
+        std::vector<const char*> args{"tolvane"};
+        for (const std::string& file : c.Files)
+            args.push_back(file.c_str());
+        Support::SetCommandLine(int(args.size()), args.data());
+        std::vector<std::pair<QString, QString>> notices;
+        const auto previous = DesktopNotice::SetPoster(
+            [&](const QString& pSummary, const QString& pBody) { notices.emplace_back(pSummary, pBody); });
+        FrmMain& f = Open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.isVisible(); }, 20000));
+        DesktopNotice::SetPoster(previous);
+        const char* const alone[] = {"tolvane"};
+        Support::SetCommandLine(1, alone);
+        EXPECT_EQ(f.ExitStatus(), c.Status);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].second.toStdString(), c.Notice);
+        Form.reset();
+    }
+    EXPECT_EQ(FrmMain::RunSummary(2, 1, 0, {"/a/x.wav", "/b/y.wav"}),
+              "2 件を変換しました、1 件は変換不要でした\n出力先: それぞれ元のファイルと同じフォルダ");
+}
+
+TEST_F(Window, StartSaysSoWhenOutputsGoBesideTheirSources) {
+    FrmMain& f = Open();
+    const std::string song = Wav("song.wav", 8000, 0.2);
+    f.AddFiles({song}, 0);
+    const std::string missing = Dir / "no such folder/";
+    f.TextSoundPath.Text(QString::fromStdString(missing));
+    QString firstRow;
+    QTimer::singleShot(0, &f, [&] { firstRow = f.PictureInfo.TextMes(0); });
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_EQ(firstRow.toStdString(), FrmMain::OutputsBesideSources(missing));
+    EXPECT_TRUE(std::filesystem::exists(Dir / "song01.wav"));
+    EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST_F(Window, OptionRulesFollowTheUsersClicks) {
