@@ -151,9 +151,11 @@ void PaintStandardFill(QPainter& pPainter, const QRect& pRect, int pFillNumber) 
 void DrawEdge(QPainter& pPainter, const QRect& pRect, bool pSunken) {
     if (pRect.width() < 2 || pRect.height() < 2) return;
     const QColor dark = Palette::SystemColor(Palette::kButtonShadow);
-    const QColor light = Palette::SystemColor(Palette::k3DHighlight);
-    const QColor topLeft = pSunken ? dark : light;
-    const QColor bottomRight = pSunken ? light : dark;
+    // A white lower edge vanishes on the light surfaces and leaves a sunken box open on two
+    // sides: it takes a lighter shade of the shadow instead.
+    const QColor lower = Palette::Shifted(dark, 40);
+    const QColor topLeft = pSunken ? dark : Palette::SystemColor(Palette::k3DHighlight);
+    const QColor bottomRight = pSunken ? lower : dark;
     pPainter.save();
     pPainter.setRenderHint(QPainter::Antialiasing, false);
     pPainter.fillRect(QRect(pRect.left(), pRect.top(), pRect.width(), 1), topLeft);

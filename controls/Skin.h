@@ -42,7 +42,8 @@ void PaintFramedFill(QPainter& pPainter, const QRect& pRect, std::int32_t pColor
 // One of a few distinct light fills by number (any number gives a fill).
 void PaintStandardFill(QPainter& pPainter, const QRect& pRect, int pFillNumber);
 
-// A one-pixel 3-D edge just inside pRect: sunken (dark top and left) or raised.
+// A one-pixel 3-D edge just inside pRect: sunken (dark top and left, lighter grey bottom and
+// right, all four visible on the light surfaces) or raised.
 void DrawEdge(QPainter& pPainter, const QRect& pRect, bool pSunken);
 // The softer edge of a header cell.
 void DrawCellEdge(QPainter& pPainter, const QRect& pRect, bool pSunken);

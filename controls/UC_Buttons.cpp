@@ -411,6 +411,8 @@ void UC_Buttons::PressAt(const QPointF& pPoint, Qt::MouseButton pButton) {
     c_PressX = pPoint.x();
     c_Pressed = std::int16_t(ButtonAtX(c_PressX));
     if (c_Pressed < 0 || !IsEnabled(c_Pressed) || pButton != Qt::LeftButton) return;
+    // The keys go on from the button last pressed, so the focus mark moves there.
+    FocusButton(c_Pressed);
     DrawButton(c_Pressed, 1);
     Q_EMIT ButtonDown(c_Pressed);
 }

@@ -309,6 +309,8 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
+    void focusInEvent(QFocusEvent* pEvent) override;
+    void focusOutEvent(QFocusEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
 
 private:

@@ -12,6 +12,7 @@
 #include "support/UiFont.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPaintEvent>
@@ -28,6 +29,7 @@ constexpr int kBarTwips = 270;
 constexpr int kHeaderTwips = 270;
 // The frame around everything takes this many pixels on each side.
 constexpr int kFrame = 2;
+constexpr std::int32_t kFocusColor = Palette::Rgb(98, 140, 206);
 
 QPainter::CompositionMode RasterMode(std::int32_t pMode) {
     switch (pMode) {
@@ -526,6 +528,22 @@ void UC_ListView::PaintFrame(QPainter& pPainter) {
     pPainter.fillRect(all.adjusted(1, 1, -1, -1), Palette::ToQColor(c_BackColor));
     pPainter.fillRect(QRect(all.left() + 1, all.top() + 1, all.width() - 2, 1),
                       Palette::SystemColor(Palette::k3DLight));
+    // The keys act on the rows: a ring inside the edge says so.
+    if (hasFocus()) {
+        pPainter.setPen(Palette::ToQColor(kFocusColor));
+        pPainter.setBrush(Qt::NoBrush);
+        pPainter.drawRect(all.adjusted(1, 1, -2, -2));
+    }
+}
+
+void UC_ListView::focusInEvent(QFocusEvent* pEvent) {
+    QWidget::focusInEvent(pEvent);
+    c_PictureAll->update();
+}
+
+void UC_ListView::focusOutEvent(QFocusEvent* pEvent) {
+    QWidget::focusOutEvent(pEvent);
+    c_PictureAll->update();
 }
 
 void UC_ListView::PaintTabs(QPainter& pPainter) {

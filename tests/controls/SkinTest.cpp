@@ -1,4 +1,5 @@
 #include "controls/Skin.h"
+#include "controls/Palette.h"
 #include "tests/common/TestApp.h"
 
 #include <QFont>
@@ -43,6 +44,33 @@ TEST(Skin, EveryStyleIsDistinctAndStable) {
     EXPECT_EQ(down.pixel(0, 12), down.pixel(39, 12));
     EXPECT_NE(across.pixel(0, 12), across.pixel(39, 12));
     EXPECT_EQ(across.pixel(20, 0), across.pixel(20, 23));
+}
+
+TEST(Skin, ASunkenEdgeShowsOnAllFourSidesOverTheLightSurfaces) {
+    TestApp::Instance();
+    // A side shows when it stands apart from the surfaces a box sits on and is drawn on.
+    const auto apart = [](QColor pA, QColor pB) {
+        return std::abs(pA.red() - pB.red()) + std::abs(pA.green() - pB.green()) +
+                   std::abs(pA.blue() - pB.blue()) >=
+               60;
+    };
+    for (const QColor surface : {QColor(Qt::white), Palette::SystemColor(Palette::kButtonFace),
+                                 Palette::SystemColor(Palette::k3DLight)}) {
+        QImage image(20, 12, QImage::Format_RGB32);
+        image.fill(surface);
+        QPainter painter(&image);
+        Skin::DrawEdge(painter, image.rect(), true);
+        painter.end();
+        const QColor top = image.pixelColor(10, 0);
+        const QColor left = image.pixelColor(0, 6);
+        const QColor bottom = image.pixelColor(10, 11);
+        const QColor right = image.pixelColor(19, 6);
+        for (const QColor side : {top, left, bottom, right})
+            EXPECT_TRUE(apart(side, surface))
+                << side.name().toStdString() << " on " << surface.name().toStdString();
+        EXPECT_EQ(bottom, right);
+        EXPECT_GT(bottom.lightness(), top.lightness()) << "still sunken: lit from the top left";
+    }
 }
 
 TEST(Skin, FitTextToWidthCutsAtTheLastWholeCharacterWithoutEllipsis) {

@@ -170,6 +170,15 @@ TEST_F(StripFixture, HoverAndKeyboard) {
     ASSERT_EQ(clicked.count(), 2);
     EXPECT_EQ(clicked.at(0).at(0).toInt(), 0);
     EXPECT_EQ(clicked.at(1).at(0).toInt(), 2);
+
+    // The focus mark follows the mouse: Space presses the button last clicked.
+    before.setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), &strip);
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(250, 5));
+    QTest::keyClick(&strip, Qt::Key_Space);
+    ASSERT_EQ(clicked.count(), 4);
+    EXPECT_EQ(clicked.at(3).at(0).toInt(), 2);
 }
 
 TEST_F(StripFixture, BrightnessShadeNeverDividesByZeroNorGivesZero) {

@@ -307,6 +307,23 @@ TEST(UC_ListView, ACutCellShowsItsWholeTextAsAToolTip) {
     EXPECT_EQ(ToolTipAt(*list, RowPoint(*list, 0)), longName);
 }
 
+TEST(UC_ListView, TheFrameShowsWhenTheKeysReachTheList) {
+    auto list = ShownList(3);
+    QWidget other;
+    other.setFocusPolicy(Qt::StrongFocus);
+    other.show();
+    const auto ring = [&] { return list->PictureAll()->grab().toImage().pixelColor(1, 60); };
+    other.activateWindow();
+    other.setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    const QColor without = ring();
+    list->activateWindow();
+    list->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(list.get()));
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_NE(ring(), without);
+}
+
 TEST(UC_ListView, DoubleClicksAndDropsAreReported) {
     auto list = ShownList(0);
     QWidget* rows = list->PictureList();
