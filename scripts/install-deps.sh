@@ -11,7 +11,7 @@ gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 gstreamer1.0-plugins-ugly gstreamer1.0-libav xdg-utils
 libmp3lame-dev libmpg123-dev twolame
 shared-mime-info fonts-noto-cjk fontconfig
-libgtest-dev libgmock-dev googletest xvfb xauth desktop-file-utils
+libgtest-dev libgmock-dev googletest xvfb xauth x11-utils x11-apps desktop-file-utils
 libcli11-dev
 clang libclang-rt-14-dev
 sox ffmpeg lame mpg123 flac time python3

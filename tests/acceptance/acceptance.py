@@ -8,6 +8,7 @@ import os
 import pathlib
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -180,8 +181,76 @@ def case_close_mid_run():
     home.cleanup()
 
 
+def window_geometry(title):
+    """Left, top, width and height of the top-level window with this title, from the X server."""
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    for line in tree.splitlines():
+        if f'"{title}"' in line:
+            # ... "Tolvane - Hesterby": ("tolvane" "tolvane")  900x700+0+0  +0+0: size, then place on screen
+            size, place = line.split()[-2:]
+            width, height = (int(v) for v in size.split("+")[0].split("x"))
+            left, top = (int(v) for v in place.split("+")[1:3])
+            return left, top, width, height
+    return None
+
+
+def screen_row(y):
+    """Row y of the screen as (red, green, blue) pixels, from an XWD dump of the root window."""
+    data = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+    fields = struct.unpack(">25I", data[:100])
+    header_size, width, byte_order, bits_per_pixel, bytes_per_line, ncolors = (
+        fields[0], fields[4], fields[7], fields[11], fields[12], fields[19])
+    size = bits_per_pixel // 8
+    if size not in (3, 4):
+        return []
+    start = header_size + 12 * ncolors + y * bytes_per_line
+    pixels = [data[start + x:start + x + size] for x in range(0, size * width, size)]
+    # Least significant byte first: blue, green, red; else red, green, blue last.
+    return [(p[2], p[1], p[0]) if byte_order == 0 else (p[-3], p[-2], p[-1]) for p in pixels]
+
+
+def case_window_grows_and_speaks_japanese():
+    home = Home()
+    # Kept from an earlier session at 900 x 700 (twips at 96 dpi).
+    home.write_settings({"WindowWidth": "13500", "WindowHeight": "10500", "WindowLeft": "0", "WindowTop": "0"})
+    process = home.start()
+    check(home.wait_up(process), "grown: the window comes up")
+    maps = pathlib.Path(f"/proc/{process.pid}/maps").read_text()
+    check("qtbase_ja.qm" in maps, "Japanese: Qt's own translations are loaded at start-up")
+    geometry = window_geometry("Tolvane - Hesterby")
+    check(geometry is not None and geometry[2:] == (900, 700), f"grown: the window is 900 x 700 (got {geometry})")
+    if geometry:
+        left, top, width, height = geometry
+        # The list's white rows, across the middle of the window: they reach past the smallest
+        # window's width to the grown window's right margin.
+        row = screen_row(top + height // 2)[left:left + width]
+        white = [x for x, colour in enumerate(row) if colour == (255, 255, 255)]
+        check(bool(white) and white[-1] > width - 40 and white[0] < 40,
+              f"grown: the list spans the window's width (white from {white[:1]} to {white[-1:]})")
+    process.send_signal(signal.SIGTERM)
+    check(finish(process) == 0, "grown: closed with status 0")
+    s = home.settings()
+    check((s.get("windowwidth"), s.get("windowheight")) == ("13500", "10500"),
+          f"grown: the size is kept (got {s.get('windowwidth')} x {s.get('windowheight')})")
+    home.cleanup()
+
+
+def case_command_line_run_with_a_failure():
+    home = Home()
+    work = home.root / "work"
+    work.mkdir()
+    wavgen(work / "good.wav", "--rate", "22050", "--bits", "16", "--channels", "1", "--seconds", "1")
+    (work / "broken.ogg").write_bytes(b"not an ogg file " * 400)
+    home.write_settings({"TargetFreq": "44100", "TargetMode": "3"})
+    process = home.start("good.wav", "broken.ogg", cwd=work)
+    status = finish(process, 60)
+    check(status == 1, f"auto-run with an undecodable file: the window closes with status 1 (got {status})")
+    check((work / "good01.wav").exists(), "auto-run with an undecodable file: the good file is still converted")
+    home.cleanup()
+
+
 CASES = [case_first_start_defaults, case_saved_choices_restored, case_command_line_run, case_second_instance,
-         case_close_mid_run]
+         case_close_mid_run, case_window_grows_and_speaks_japanese, case_command_line_run_with_a_failure]
 
 if __name__ == "__main__":
     for case in CASES:
