@@ -6,6 +6,7 @@
 //   1,000 dropped WAV and MP3 files listed, as a drop lists them;
 //   resident memory of the idle window after start-up.
 #include "app/FrmMain.h"
+#include "app/QtJapanese.h"
 #include "app/SingleInstance.h"
 #include "bench/BenchReport.h"
 #include "engine/C_mp3acm.h"
@@ -88,6 +89,7 @@ long ResidentKiB() {
 // What main() does, up to the first paint of the window; prints the time since pParentClock.
 int StartOnce(int pArgc, char** pArgv, double pParentClock) {
     QApplication app(pArgc, pArgv);
+    (void)InstallQtJapanese(app);
     Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
     SingleInstance instance(QDir::tempPath());
     if (!instance.TryLock()) return 1;
