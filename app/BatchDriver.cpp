@@ -128,6 +128,11 @@ BatchDriver::BatchDriver(BatchHost& pHost, C_mp3acm& pMp3Encoder)
     , mp3enc(pMp3Encoder)
     , c_Mp2Encoder(FindMp2Encoder()) {}
 
+BatchDriver::BatchDriver(ParallelBatchHost& pHost, C_mp3acm& pMp3Encoder)
+    : BatchDriver(static_cast<BatchHost&>(pHost), pMp3Encoder) {
+    c_Parallel = &pHost;
+}
+
 BatchDriver::~BatchDriver() = default;
 
 int BatchDriver::ProgressValue(float pRate) noexcept {
@@ -180,7 +185,7 @@ void BatchDriver::Start() {
     if (batchReady) {
         c_Batch = batch.get();
         const int jobs = std::min(c_Jobs, c_Host.ItemCount());
-        if (jobs > 1)
+        if (jobs > 1 || c_RowsOnWorkers)
             RunRowsAtOnce(target, jobs);
         else
             RunRows(target);
@@ -228,53 +233,70 @@ void BatchDriver::RunRows(const Target& pTarget) {
 // order, and no name depends on which row finished first: the names, the command file's order and
 // the per-file report are those of a serial run.
 void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
-    const int count = c_Host.ItemCount();
+    ParallelBatchHost& host = *c_Parallel;
+    const int count = host.ItemCount();
     struct Finished {
         std::unique_ptr<Row> Made;
         Outcome End;
         bool Done = false;
+        bool Ended = false;
+    };
+    // A row as it is handed to a worker: read on this thread when the row starts, as the window's
+    // controls are read for a row of its own.
+    struct Assignment {
+        int Index = 0;
+        std::string Source;
+        BatchOptions Options;
     };
     std::vector<Finished> rows(static_cast<std::size_t>(count));
     std::mutex lock;
-    std::condition_variable changed;
-    int next = 0;
-    int working = pJobs;
+    std::condition_variable changed; // a row is done, or a worker waits for one
+    std::condition_variable handed;  // a row, or the end, for the workers
+    std::deque<Assignment> waiting;
+    int idle = 0;
+    bool closing = false;
 
     // The lanes outlive the threads: the rows a lane made wait for their names after it is done.
     std::deque<C_mp3acm> encoders;
     std::deque<Lane> lanes;
     const auto worker = [&](Lane& pLane) {
+        std::unique_lock hold(lock);
         for (;;) {
-            int i = 0;
-            {
-                const std::lock_guard hold(lock);
-                if (CancelRequested != 0 || next >= count) break;
-                i = next++;
-            }
+            ++idle;
+            changed.notify_all();
+            handed.wait(hold, [&] { return closing || !waiting.empty(); });
+            --idle;
+            if (waiting.empty()) return;
+            Assignment job = std::move(waiting.front());
+            waiting.pop_front();
+            hold.unlock();
             std::unique_ptr<Row> row;
             Outcome end = Support::Trapped(Outcome(Failed(FailReason::Unexpected)), [&] {
-                c_Host.RowStarted(i);
-                row = std::make_unique<Row>(pLane, i, c_Host.SourcePath(i));
-                row->Snapshot = c_Host.Options();
+                row = std::make_unique<Row>(pLane, job.Index, job.Source);
+                row->Snapshot = std::move(job.Options);
                 return Work(*row, pTarget);
             });
             // A row that ended without output leaves nothing to wait for: its files go now.
             if (end) row.reset();
-            c_Host.RowEnded(i);
-            {
-                const std::lock_guard hold(lock);
-                rows[std::size_t(i)] = {std::move(row), std::move(end), true};
-            }
-            changed.notify_all();
+            hold.lock();
+            rows[std::size_t(job.Index)] = {std::move(row), std::move(end), true, false};
         }
-        {
-            const std::lock_guard hold(lock);
-            --working;
-        }
-        changed.notify_all();
     };
-    // Declared last, so that the threads are joined before anything they use goes.
+    // Declared last, so that the threads are joined before anything they use goes, and told to end
+    // before they are joined, on every way out.
     std::vector<std::jthread> threads;
+    struct Closer {
+        std::mutex& Lock;
+        bool& Closing;
+        std::condition_variable& Handed;
+        ~Closer() {
+            {
+                const std::lock_guard hold(Lock);
+                Closing = true;
+            }
+            Handed.notify_all();
+        }
+    } const closer{lock, closing, handed};
     for (int k = 0; k < pJobs; ++k) {
         encoders.emplace_back();
         lanes.push_back(Lane{encoders.back(), true, k == 0 ? std::string() : "-" + std::to_string(k + 1)});
@@ -282,8 +304,7 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
             threads.emplace_back(worker, std::ref(lanes.back()));
         } catch (const std::system_error&) {
             // The system gives no more threads: the run makes do with those it has.
-            const std::lock_guard hold(lock);
-            --working;
+            break;
         }
     }
     if (threads.empty()) {
@@ -291,24 +312,57 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
         return;
     }
 
-    for (int placed = 0;;) {
-        std::unique_lock hold(lock);
-        const auto ready = [&] { return placed < count && rows[std::size_t(placed)].Done; };
-        changed.wait_for(hold, std::chrono::milliseconds(50), [&] { return ready() || working == 0; });
-        if (!ready()) {
-            if (working == 0) break;
+    int next = 0;
+    int placed = 0;
+    std::unique_lock hold(lock);
+    // Tells the rows whose work is over; true when it told any.
+    const auto tellEnded = [&] {
+        bool told = false;
+        for (int i = placed; i < next; ++i) {
+            Finished& row = rows[std::size_t(i)];
+            if (!row.Done || row.Ended) continue;
+            row.Ended = told = true;
             hold.unlock();
-            c_Host.DoEvents();
-            continue;
+            host.RowEnded(i);
+            hold.lock();
         }
-        Finished finished = std::move(rows[std::size_t(placed)]);
+        return told;
+    };
+    for (;;) {
+        tellEnded();
+        // A row starts only when a worker is free to take it, so that its options are those of
+        // the moment it starts; the row that freed the worker has ended first. Stop starts no
+        // new row.
+        while (idle > int(waiting.size()) && next < count && CancelRequested == 0) {
+            if (tellEnded()) continue;
+            hold.unlock();
+            Assignment job{next, host.SourcePath(next), host.Options()};
+            host.RowStarted(next);
+            hold.lock();
+            waiting.push_back(std::move(job));
+            handed.notify_one();
+            ++next;
+        }
+        while (placed < next && rows[std::size_t(placed)].Done) {
+            Finished finished = std::move(rows[std::size_t(placed)]);
+            hold.unlock();
+            // Done since the rows that ended were told: its end comes before its outcome.
+            if (!finished.Ended) host.RowEnded(placed);
+            const RowResult result = finished.End ? *finished.End
+                                                  : Support::Trapped(Failed(FailReason::Unexpected),
+                                                                     [&] { return Place(*finished.Made); });
+            finished.Made.reset();
+            host.RowFinished(placed, result);
+            hold.lock();
+            ++placed;
+        }
+        // Every row handed out is placed: the run is over when no more will start.
+        if (placed == next && (next == count || CancelRequested != 0)) break;
+        // Short waits: the user interface runs between them.
+        changed.wait_for(hold, std::chrono::milliseconds(5));
         hold.unlock();
-        const RowResult result = finished.End ? *finished.End
-                                              : Support::Trapped(Failed(FailReason::Unexpected),
-                                                                 [&] { return Place(*finished.Made); });
-        finished.Made.reset();
-        c_Host.RowFinished(placed, result);
-        ++placed;
+        host.DoEvents();
+        hold.lock();
     }
 }
 
@@ -332,7 +386,7 @@ BatchOptions BatchDriver::Options(const Row& pRow) const {
 
 void BatchDriver::Show(const Row& pRow, int pLine, const std::string& pText, bool pDontDraw) {
     if (pRow.OnLane.Parallel)
-        c_Host.RowMessage(pRow.Index, pLine, pText);
+        c_Parallel->RowMessage(pRow.Index, pLine, pText);
     else
         c_Host.DispMes(pLine, pText, pDontDraw);
 }
@@ -360,14 +414,17 @@ void BatchDriver::DA_Prog(Row& pRow, C_DecodeAudio& pDecoder, StallWatch& pWatch
                           std::int32_t& pCancel) {
     if (pWatch.Report(pRate)) {
         pDecoder.Canceled(1);
-        c_Host.ShowError(kDecodeFailed);
+        if (pRow.OnLane.Parallel)
+            c_Parallel->RowError(pRow.Index, kDecodeFailed);
+        else
+            c_Host.ShowError(kDecodeFailed);
     }
     Prog(pRow, pRate, pCancel);
 }
 
 void BatchDriver::Prog(const Row& pRow, float pRate, std::int32_t& pCancel) {
     if (pRow.OnLane.Parallel)
-        c_Host.RowProgress(pRow.Index, ProgressValue(pRate));
+        c_Parallel->RowProgress(pRow.Index, ProgressValue(pRate));
     else
         c_Host.SetProgress(ProgressValue(pRate));
     pCancel = CancelRequested;
@@ -485,7 +542,9 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     int ok = 0;
     {
         C_ConvWave CW;
-        CW.BlockPause(c_BlockPause);
+        // The pause lets a window breathe while it works on the window's own thread; a worker
+        // needs none.
+        CW.BlockPause(pRow.OnLane.Parallel ? 0 : c_BlockPause);
         QObject::connect(
             &CW, &C_ConvWave::Prog, &CW,
             [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection);

@@ -27,12 +27,15 @@ struct StallWatch {
 
 // The main loop of the program: the Clear/Stop/Start buttons and the engine's progress events.
 // Start takes every listed file through tag stripping, decoding, conversion and one of the three
-// outputs. The window's run takes one file at a time on the thread that calls Start, and the engine
-// lets the host's events through while it works, which is how Stop arrives; a front end without a
-// window may ask for several files at once, each on a worker thread of its own.
+// outputs: one file at a time on the thread that calls Start, where the engine lets the host's
+// events through while it works, which is how Stop arrives; or several at once, each on a worker
+// thread of its own, while the thread that called Start hands out rows and lets events run.
 class BatchDriver {
 public:
+    // A driver that takes one row at a time.
     BatchDriver(BatchHost& pHost, C_mp3acm& pMp3Encoder);
+    // A driver that may take several rows at once (see Jobs).
+    BatchDriver(ParallelBatchHost& pHost, C_mp3acm& pMp3Encoder);
     ~BatchDriver();
     BatchDriver(const BatchDriver&) = delete;
     BatchDriver& operator=(const BatchDriver&) = delete;
@@ -61,9 +64,15 @@ public:
     void FreeSpace(FreeSpaceProbe pProbe) { c_FreeSpace = std::move(pProbe); }
     [[nodiscard]] static std::int64_t FreeBytes(const std::string& pFolder);
 
-    // Files converted at once; 1, the window's way, unless a front end without a window asks for more.
+    // Files converted at once: 1 takes one row after the other on the thread that pressed Start,
+    // with the engine's pauses; more take rows on worker threads, which pause for nothing. Only
+    // a host that takes rows at once can have more than 1.
     [[nodiscard]] int Jobs() const noexcept { return c_Jobs; }
-    void Jobs(int pJobs) noexcept { c_Jobs = pJobs < 1 ? 1 : pJobs; }
+    void Jobs(int pJobs) noexcept { c_Jobs = pJobs < 1 || c_Parallel == nullptr ? 1 : pJobs; }
+    // Whether a run whose jobs come down to one row at a time (a list of one file, one
+    // processor) still takes it on a worker, so that the thread that pressed Start only hands
+    // out rows: the window's way with more than one job. Otherwise such a run is taken as Jobs 1.
+    void RowsOnWorkers(bool pValue) noexcept { c_RowsOnWorkers = pValue && c_Parallel != nullptr; }
 
     std::int32_t Running = 0;
     std::atomic<std::int32_t> CancelRequested{0};
@@ -103,10 +112,13 @@ private:
     void Prog(const Row& pRow, float pRate, std::int32_t& pCancel);
 
     BatchHost& c_Host;
+    // The same host when it takes rows at once; null otherwise.
+    ParallelBatchHost* c_Parallel = nullptr;
     C_mp3acm& mp3enc;
     std::string c_Mp2Encoder;
     int c_BlockPause = 20;
     int c_Jobs = 1;
+    bool c_RowsOnWorkers = false;
     FreeSpaceProbe c_FreeSpace;
     // The run's command file while MP2 rows are queued into it.
     BatchFile* c_Batch = nullptr;

@@ -45,7 +45,9 @@ struct RowResult {
 
 // What the batch driver needs from its window: the list rows, the two status lines, the busy
 // colour, the progress bar, the option controls and the few messages. The window and the
-// command-line front end each provide one.
+// command-line front end each provide one. Every call comes from the thread that pressed Start:
+// a run with this host takes one row at a time on that thread, and lets the host's events
+// through between blocks (DoEvents, and the engine's own pauses).
 class BatchHost {
 public:
     virtual ~BatchHost() = default;
@@ -78,14 +80,24 @@ public:
 
     // Called once for every row the run reached, in list order.
     virtual void RowFinished(int pRow, const RowResult& pResult) = 0;
+};
 
-    // A run of several rows at once (the command line's) reports each row through these instead
-    // of ShowRow, DispMes, SetProgress and DoEvents. They come from the worker threads, together
-    // with SourcePath, Options and ShowError, which must then answer from any thread; the rest
-    // keeps to the thread that pressed Start. RowEnded says the work is over: the outcome follows
-    // through RowFinished once every row above has had its own.
-    virtual void RowStarted(int /*pRow*/) {}
-    virtual void RowMessage(int /*pRow*/, int /*pLine*/, const std::string& /*pText*/) {}
-    virtual void RowProgress(int /*pRow*/, int /*pValue*/) {}
-    virtual void RowEnded(int /*pRow*/) {}
+// A host that also takes several rows at once, each worked on by a thread of its own. The thread
+// that pressed Start hands the rows out: it reads each row's path and options when the row starts
+// (SourcePath, Options), places the results in list order (RowFinished) and lets the user interface
+// run in between (DoEvents). The workers report through the calls marked "any thread", which must
+// neither touch a widget nor wait for the thread that pressed Start.
+class ParallelBatchHost : public BatchHost {
+public:
+    // Start thread: a worker has taken pRow, with the options read just before.
+    virtual void RowStarted(int pRow) = 0;
+    // Any thread: a status line of a row in progress (what DispMes shows for a row of its own).
+    virtual void RowMessage(int pRow, int pLine, const std::string& pText) = 0;
+    // Any thread: the progress of a row's current step, 0 to 1000.
+    virtual void RowProgress(int pRow, int pValue) = 0;
+    // Any thread: a message about a row in progress ("デコード失敗"); never waits for an answer.
+    virtual void RowError(int pRow, const std::string& pText) = 0;
+    // Start thread: the row's work is over. Its outcome follows through RowFinished once every row
+    // above has had its own.
+    virtual void RowEnded(int pRow) = 0;
 };

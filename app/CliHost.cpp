@@ -119,6 +119,10 @@ void CliHost::RowProgress(int pRow, int pValue) {
     if (c_Live && Percent(pValue) != before) DrawLive();
 }
 
+void CliHost::RowError(int, const std::string& pText) {
+    ShowError(pText);
+}
+
 void CliHost::RowEnded(int pRow) {
     const std::lock_guard hold(c_Lock);
     c_Working.erase(pRow);

@@ -15,7 +15,7 @@ class BatchDriver;
 // lines otherwise), messages go to standard error, and the MP2 command file runs in the
 // foreground. When several files are converted at once, the live line counts the files done and
 // shows those in progress; every line is written whole.
-class CliHost : public BatchHost {
+class CliHost : public ParallelBatchHost {
 public:
     CliHost(std::vector<std::string> pFiles, BatchOptions pOptions, bool pLive, std::FILE* pOut,
             std::FILE* pErr);
@@ -40,6 +40,7 @@ public:
     void RowStarted(int pRow) override;
     void RowMessage(int pRow, int pLine, const std::string& pText) override;
     void RowProgress(int pRow, int pValue) override;
+    void RowError(int pRow, const std::string& pText) override;
     void RowEnded(int pRow) override;
 
     // Prints the totals and the failed files; the exit status: 0, 1 when a file failed, 130

@@ -144,6 +144,10 @@ void FrmMain::Load() {
     });
     c_Driver = std::make_unique<BatchDriver>(*this, *mp3enc);
     const WindowChoices saved = LoadSavedChoices(c_Mp2Available);
+    // With more than one job, even a single row goes to a worker: this thread only hands out rows.
+    c_Jobs = saved.Jobs;
+    c_Driver->Jobs(RowsAtOnce(c_Jobs));
+    c_Driver->RowsOnWorkers(c_Jobs != 1);
     c_AddFolder = QString::fromStdString(Support::ReadSetting("AddFilesFolder", std::string()));
     step([] {
         Graph::InstallComponentRegistry();
@@ -196,6 +200,11 @@ void FrmMain::Load() {
 
 void FrmMain::Unload() {
     SaveChoices(Options());
+    // Written as read, so that the setting is there to be found and changed.
+    Support::Trapped(0, [&] {
+        Support::WriteSetting("Jobs", std::int32_t(c_Jobs));
+        return 0;
+    });
     if (!c_AddFolder.isEmpty())
         Support::Trapped(0, [&] {
             Support::WriteSetting("AddFilesFolder", c_AddFolder.toStdString());
@@ -231,7 +240,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     SetUpCheckBox(CheckUseDither, "ディザ", pSaved.UseDither, 9, 1);
 
     LV.NumData(3);
-    LV.NumAux(2);
+    LV.NumAux(3);
     LV.UseUCBar(1);
     LV.Init();
     for (int c = 0; c < 3; ++c) {

@@ -16,7 +16,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,7 @@ struct WindowChoices;
 
 // The program's only window: start-up, the option rules, shut-down, the file intake and the
 // host side of the batch driver. The controls keep the window's names.
-class FrmMain : public QWidget, public BatchHost {
+class FrmMain : public QWidget, public ParallelBatchHost {
     Q_OBJECT
 public:
     explicit FrmMain(QWidget* pParent = nullptr);
@@ -86,6 +88,14 @@ public:
     void RunCommandFile(const std::string& pPath) override;
     void CloseWindow() override;
     void RowFinished(int pRow, const RowResult& pResult) override;
+    // Rows at work at once: marked in the list, counted and named in the status panel, and
+    // weighed by their length on the progress bar. The workers' reports reach the widgets
+    // through the event loop.
+    void RowStarted(int pRow) override;
+    void RowMessage(int pRow, int pLine, const std::string& pText) override;
+    void RowProgress(int pRow, int pValue) override;
+    void RowError(int pRow, const std::string& pText) override;
+    void RowEnded(int pRow) override;
 
     [[nodiscard]] BatchDriver& Driver() noexcept { return *c_Driver; }
     // Whether the external MP2 encoder was found (tests decide it before Load).
@@ -154,6 +164,8 @@ private:
     void PaintBackground();
     void RunStarting();
     void RunEnded();
+    void ShowRowsAtWork();
+    void ShowRunProgress();
     // The window's own status lines, in a colour of their own.
     void ShowNote(const std::string& pText);
     void ClearStatus();
@@ -167,6 +179,8 @@ private:
     // The list's hidden values: the full path, and why the row failed in the last run that reached it.
     static constexpr std::int32_t kPathAux = 0;
     static constexpr std::int32_t kReasonAux = 1;
+    // Milliseconds, as the list shows them: a row's weight in a run of rows at once.
+    static constexpr std::int32_t kLengthAux = 2;
     static constexpr std::int32_t kFailedIcon = 10;
 
     std::unique_ptr<C_mp3acm> mp3enc;
@@ -175,11 +189,28 @@ private:
     // The design's size, the smallest the window takes; invalid until the first layout.
     QSize c_MinSize;
     bool c_Mp2Available = false;
+    // The "Jobs" setting as read at start-up.
+    int c_Jobs = 0;
     // Handlers in progress that let events through (a run, a drop, a message box).
     int c_BusyDepth = 0;
     bool c_ClosePending = false;
     bool c_Closing = false;
     int c_WaitCursors = 0;
+    // A row at work in a run of rows at once: its last step, and how far it got (per mille).
+    struct RowAtWork {
+        std::string Step;
+        int Progress = 0;
+    };
+    std::map<int, RowAtWork> c_AtWork;
+    int c_LastStarted = -1;
+    int c_RowsEnded = 0;
+    // Each row's share of the run's audio, and the share of the rows that have ended.
+    std::vector<double> c_RowWeights;
+    double c_EndedWeight = 0;
+    // Progress reports are many: the latest of each row waits here for one pass of the event loop.
+    std::mutex c_ReportLock;
+    std::map<int, int> c_Reported;
+    bool c_ReportPosted = false;
     int c_RunFailures = 0;
     int c_RunConverted = 0;
     int c_RunUnchanged = 0;

@@ -13,6 +13,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <set>
@@ -203,6 +205,93 @@ void FrmMain::RowFinished(int pRow, const RowResult& pResult) {
     Support::WriteLog("not converted: " + SourcePath(pRow) + ": " + pResult.Detail);
 }
 
+void FrmMain::RowStarted(int pRow) {
+    c_AtWork[pRow] = RowAtWork{};
+    c_LastStarted = pRow;
+    LV.IsSelected(pRow, 1);
+    LV.ReDraw();
+    ShowRowsAtWork();
+}
+
+void FrmMain::RowMessage(int pRow, int pLine, const std::string& pText) {
+    // Line 1 of a row is its temporary or output file; the panel names the sources at work instead.
+    if (pLine != 0) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, pRow, text = pText] {
+            const auto row = c_AtWork.find(pRow);
+            if (row == c_AtWork.end()) return; // it ended meanwhile
+            row->second.Step = text;
+            ShowRowsAtWork();
+        },
+        Qt::QueuedConnection);
+}
+
+void FrmMain::RowProgress(int pRow, int pValue) {
+    const std::lock_guard hold(c_ReportLock);
+    c_Reported[pRow] = pValue;
+    if (c_ReportPosted) return;
+    c_ReportPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            std::map<int, int> reported;
+            {
+                const std::lock_guard taken(c_ReportLock);
+                reported.swap(c_Reported);
+                c_ReportPosted = false;
+            }
+            for (const auto& [row, value] : reported)
+                if (const auto atWork = c_AtWork.find(row); atWork != c_AtWork.end())
+                    atWork->second.Progress = std::max(atWork->second.Progress, value);
+            ShowRunProgress();
+        },
+        Qt::QueuedConnection);
+}
+
+void FrmMain::RowError(int, const std::string& pText) {
+    QMetaObject::invokeMethod(
+        this, [this, text = pText] { ShowError(text); }, Qt::QueuedConnection);
+}
+
+void FrmMain::RowEnded(int pRow) {
+    c_AtWork.erase(pRow);
+    ++c_RowsEnded;
+    if (pRow >= 0 && std::size_t(pRow) < c_RowWeights.size())
+        c_EndedWeight += c_RowWeights[std::size_t(pRow)];
+    LV.IsSelected(pRow, 0);
+    LV.ReDraw();
+    ShowRowsAtWork();
+}
+
+// Line 0: the files done out of the total and the step of the row started last; line 1: the
+// files at work.
+void FrmMain::ShowRowsAtWork() {
+    std::string done = std::to_string(c_RowsEnded) + "/" + std::to_string(c_RowWeights.size()) + " 件完了";
+    if (const auto last = c_AtWork.find(c_LastStarted); last != c_AtWork.end() && !last->second.Step.empty())
+        done += "　" + last->second.Step;
+    std::string names;
+    for (const auto& [row, work] : c_AtWork)
+        names += (names.empty() ? "" : "、") + Support::BaseName(SourcePath(row));
+    DispMes(0, done, true);
+    DispMes(1, names, false);
+    ShowRunProgress();
+}
+
+// The whole run by audio length: the rows that ended, and each row at work as far as the furthest
+// report of its steps (a row's next step starts again from nothing).
+void FrmMain::ShowRunProgress() {
+    double total = 0;
+    for (const double weight : c_RowWeights)
+        total += weight;
+    double done = c_EndedWeight;
+    for (const auto& [row, work] : c_AtWork)
+        if (std::size_t(row) < c_RowWeights.size())
+            done += c_RowWeights[std::size_t(row)] * std::clamp(work.Progress, 0, 1000) / 1000.0;
+    const int value = total > 0 ? int(std::lround(1000.0 * std::min(done / total, 1.0))) : 0;
+    if (value > ProgBar.Value()) SetProgress(value);
+}
+
 void FrmMain::CtrButtons_ButtonClicked(int pIndex) {
     const Busy busy(*this);
     if (pIndex == 2 && c_Driver->Running == 0 && ItemCount() > 0) {
@@ -225,6 +314,18 @@ void FrmMain::RunStarting() {
     if (!folder.empty() && Support::FolderExists(folder) == 0) ShowNote(OutputsBesideSources(folder));
     // Each file is converted once: the rows must not move under the driver.
     LV.SortDisabled(1);
+    // Rows at work are the selected ones.
+    LV.UnSelectAll();
+    c_AtWork.clear();
+    c_LastStarted = -1;
+    c_RowsEnded = 0;
+    c_EndedWeight = 0;
+    c_RowWeights.clear();
+    for (int i = 0; i < ItemCount(); ++i) {
+        // A file whose length is unknown counts as a minute.
+        const double ms = LV.AuxID(i, kLengthAux).Number().value_or(0);
+        c_RowWeights.push_back(ms > 0 ? ms : 60000.0);
+    }
 }
 
 void FrmMain::RunEnded() {

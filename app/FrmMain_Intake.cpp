@@ -92,6 +92,7 @@ void FrmMain::AddTitle(const std::string& pFilename, int pIndex) {
     const AudioInfo info = FCT_AudioInf::GetAudioInfo(pFilename, 0, 1, 0);
     LV.IconType(-2, icon);
     LV.AuxID(-2, kPathAux, pFilename);
+    LV.AuxID(-2, kLengthAux, std::int64_t(info.Milliseconds));
     LV.Value(-2, 0, Support::BaseName(pFilename));
     LV.Value(-2, 1, Support::FormatMilliseconds(info.Milliseconds, 0));
     LV.Value(-2, 2, info.Text);

@@ -9,6 +9,10 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <sched.h>
+#include <unistd.h>
+
 namespace {
 
 bool SameWord(const std::string& pA, const std::string& pB) {
@@ -54,7 +58,20 @@ WindowChoices LoadSavedChoices(bool pMp2Available) {
     if (pMp2Available) c.Encmp2 = Support::IntegerOrZero(ReadSetting("Encmp2", std::int32_t(0)));
     c.Mp2Mode = SelectText(Mp2ModeTexts(), ReadSetting("mp2Mode", std::int32_t(0)));
     c.SoundPath = ReadSetting("SoundPath", std::string());
+    c.Jobs = std::max(0, Support::IntegerOrZero(ReadSetting("Jobs", std::int32_t(0))));
     return c;
+}
+
+int ProcessorCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? int(online) : 1;
+}
+
+int RowsAtOnce(int pJobs) {
+    return pJobs > 0 ? pJobs : ProcessorCount();
 }
 
 void SaveChoices(const BatchOptions& pShown) {

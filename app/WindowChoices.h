@@ -26,6 +26,9 @@ struct WindowChoices {
     std::string Mp2BitRate;
     std::string Mp2Mode;
     std::string SoundPath;
+    // Rows converted at once ("Jobs"): 0 one per processor, 1 one after the other as the window
+    // always did, more that many.
+    int Jobs = 0;
 };
 
 // The MP2 bit rates and stereo modes the window offers, in list order.
@@ -47,6 +50,11 @@ void SaveChoices(const BatchOptions& pShown);
 // and a rate the codec offers.
 [[nodiscard]] BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
                                             bool pMp2Available);
+
+// The processors this process may run on: the online ones, fewer under an affinity mask.
+[[nodiscard]] int ProcessorCount();
+// How many rows a run takes at once for a "Jobs" value: 0 (or less) one per processor.
+[[nodiscard]] int RowsAtOnce(int pJobs);
 
 // The integer value of a control's or setting's text, when the whole text (spaces aside) is one.
 using Support::IntegerText;

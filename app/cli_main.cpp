@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -56,15 +55,6 @@ std::string Saved(const std::string& pText) {
     return " (saved setting: " + (pText.empty() ? std::string("none") : pText) + ")";
 }
 
-// The processors this process may run on: the online ones, fewer under an affinity mask.
-int ProcessorCount() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? int(online) : 1;
-}
-
 int Usage(const std::string& pMessage) {
     std::cerr << "tolvane-cli: " << pMessage << "\n";
     return 2;
@@ -96,7 +86,8 @@ int main(int argc, char** argv) {
     bool wav = false;
     std::optional<std::string> outFolder;
     bool info = false;
-    int jobs = ProcessorCount();
+    // The saved "Jobs" is the default; the front end still writes no setting.
+    int jobs = RowsAtOnce(choices.Jobs);
     app.add_option("FILE", files, "files to convert (WAV, MP3, MP2, M4A, OGG, WMA, video files, ...)")
         ->required();
     app.add_option("--rate", rate, "target sample rate in Hz: " + Joined(RateTexts()) + Saved(choices.Freq));
@@ -125,7 +116,8 @@ int main(int argc, char** argv) {
                    "exist sends the outputs beside each source" +
                        Saved(choices.SoundPath));
     app.add_option("-j,--jobs", jobs,
-                   "files converted at once (default: the number of processors, here " +
+                   "files converted at once (default: the saved Jobs setting, 0 for the number of "
+                   "processors; here " +
                        std::to_string(jobs) + "); 1 converts one file after the other");
     app.add_flag("--info", info, "print what Tolvane reads from each file instead of converting");
     try {

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -27,7 +28,7 @@ namespace {
 
 // The window as the driver sees it, recording everything shown and offering hooks that act as
 // a user clicking in the middle of a run.
-class FakeHost : public BatchHost {
+class FakeHost : public ParallelBatchHost {
 public:
     std::vector<std::string> Rows;
     BatchOptions Opts;
@@ -45,7 +46,7 @@ public:
     std::function<void()> OnEvents;
     std::function<void(int)> OnProgress;
     std::function<void(const std::string&)> OnError;
-    // Runs of several rows at once: called from the worker threads.
+    // Runs of several rows at once: OnRowProgress is called from the worker threads.
     std::function<void(int)> OnRowProgress;
     std::function<void(int)> OnRowEnded;
 
@@ -77,12 +78,19 @@ public:
     void RunCommandFile(const std::string& pPath) override { Ran.push_back(pPath); }
     void CloseWindow() override { ++Closed; }
     void RowFinished(int pRow, const RowResult& pResult) override { Results[pRow] = pResult; }
+    void RowStarted(int) override {}
+    void RowMessage(int, int, const std::string&) override {}
     void RowProgress(int pRow, int) override {
         if (OnRowProgress) OnRowProgress(pRow);
+    }
+    void RowError(int, const std::string& pText) override {
+        const std::lock_guard hold(*ErrorLock);
+        Errors.push_back(pText);
     }
     void RowEnded(int pRow) override {
         if (OnRowEnded) OnRowEnded(pRow);
     }
+    std::unique_ptr<std::mutex> ErrorLock = std::make_unique<std::mutex>();
 
     [[nodiscard]] bool Showed(const std::string& pAction) const {
         return std::find(Actions.begin(), Actions.end(), pAction) != Actions.end();

@@ -128,6 +128,16 @@ TEST_F(Cli, FormatsNothingReadsSaySoAndChannelsWithoutPlacesConvertQuietly) {
     EXPECT_FALSE(Contains(r.Errors, "WARNING")) << r.Errors;
 }
 
+TEST_F(Cli, TheSavedJobsSettingIsTheDefaultNumberOfFilesAtOnce) {
+    for (const auto& [stored, shown] : {std::pair{"3", "here 3"}, std::pair{"1", "here 1"}}) {
+        const std::string line = std::string("[Software\\hesterby\\tolvane]\nJobs=") + stored + "\n";
+        Make("config/hesterby/tolvane.conf", Bytes(line.begin(), line.end()));
+        const Finished r = RunCli(Dir, {"--help"});
+        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_TRUE(Contains(r.Output, shown)) << r.Output;
+    }
+}
+
 TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     const std::string src = Make("a.wav", PcmWav(1, 8000, 8, Bytes(8, 128)));
     EXPECT_EQ(RunCli(Dir, {src, "--rate", "12345"}).ExitCode, 2);

@@ -2,6 +2,7 @@
 #include "app/BatchDriver.h"
 #include "app/DesktopNotice.h"
 #include "app/QtJapanese.h"
+#include "engine/WaveMMIO.h"
 #include "support/MessageBox.h"
 #include "support/Settings.h"
 #include "support/Twips.h"
@@ -22,6 +23,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 
 using AppTestFiles::ToneWav;
 
@@ -56,11 +58,13 @@ protected:
         QDir::setCurrent(StartFolder);
         ProgramFixture::TearDown();
     }
-    FrmMain& Open(bool pMp2 = true) {
-        Form = std::make_unique<FrmMain>();
+    template <typename Form_ = FrmMain> Form_& Open(bool pMp2 = true) {
+        auto form = std::make_unique<Form_>();
+        Form_& opened = *form;
+        Form = std::move(form);
         Form->Mp2Available(pMp2);
         Form->Load();
-        return *Form;
+        return opened;
     }
     static void Click(UC_Check& pCheck) {
         QTest::mouseClick(&pCheck, Qt::LeftButton, {}, QPoint(4, pCheck.height() / 2));
@@ -210,6 +214,8 @@ private:
 TEST_F(Window, EveryStepOfARowIsPaintedWhileItRuns) {
     const std::string song = Dir / "song.mp3";
     ASSERT_TRUE(AppTestFiles::MakeMp3(song, 6, true));
+    // One row at a time on the window's own thread, each step shown as it comes.
+    Support::WriteSetting("Jobs", std::int32_t(1));
     FrmMain& f = Open();
     f.AddFiles({song}, 0);
     const std::string out = Dir.Path() + "/out/";
@@ -497,6 +503,7 @@ TEST(QtJapanese, QtsOwnDialogsSpeakJapanese) {
 }
 
 TEST_F(Window, DuringARunTheListKeepsItsRowsAndACloseWaitsForTheDriver) {
+    Support::WriteSetting("Jobs", std::int32_t(1));
     FrmMain& f = Open();
     // Long enough to still be running when the clicks arrive: the window pauses between blocks.
     const std::string b = Wav("b.wav", 48000, 60);
@@ -560,6 +567,131 @@ TEST_F(Window, LaterKindsOfFileAreListedWithTheirLengthAndOthersStillRefused) {
         f.AddTitle(Dir / name, f.LV.ItemCount());
     }
     EXPECT_EQ(f.LV.ItemCount(), int(kinds.size()));
+}
+
+} // namespace
+
+namespace {
+
+// The window with a hand on the moment each row of a run of rows at once starts.
+class HookedForm : public FrmMain {
+public:
+    std::function<void(int)> OnRowStarted;
+    void RowStarted(int pRow) override {
+        FrmMain::RowStarted(pRow);
+        if (OnRowStarted) OnRowStarted(pRow);
+    }
+};
+
+class RowsAtOnce : public Window {
+protected:
+    // Two songs with one base name in two folders, and a third file; outputs into one folder.
+    std::vector<std::string> Sources() {
+        std::filesystem::create_directories(Dir / "a");
+        std::filesystem::create_directories(Dir / "b");
+        const std::string first = Dir / "a/song.wav";
+        const std::string second = Dir / "b/song.wav";
+        TestFiles::WriteFile(first, ToneWav(2, 44100, 20));
+        TestFiles::WriteFile(second, ToneWav(1, 48000, 3));
+        return {first, second, Wav("c.wav", 32000, 2)};
+    }
+    std::map<std::string, TestFiles::Bytes> Outputs(const std::string& pFolder) const {
+        std::map<std::string, TestFiles::Bytes> files;
+        for (const auto& e : std::filesystem::directory_iterator(pFolder))
+            files[e.path().filename().string()] = TestFiles::ReadFile(e.path().string());
+        return files;
+    }
+    // Converts pFiles to 22050 Hz into pOut with pJobs rows at once, WAV or MP3.
+    HookedForm& Convert(const std::vector<std::string>& pFiles, const std::string& pOut, int pJobs,
+                        bool pMp3) {
+        Form.reset();
+        Support::WriteSetting("Jobs", std::int32_t(pJobs));
+        HookedForm& f = Open<HookedForm>();
+        f.AddFiles(pFiles, 0);
+        std::filesystem::create_directories(pOut);
+        f.TextSoundPath.Text(QString::fromStdString(pOut));
+        Choose(f.ComboFreq, QStringLiteral("22050"));
+        if (pMp3 != (f.CheckEncmp3.Value() == 1)) Click(f.CheckEncmp3);
+        return f;
+    }
+};
+
+TEST_F(RowsAtOnce, TheyMakeWhatOneAtATimeMakes) {
+    const std::vector<std::string> files = Sources();
+    for (const bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3 ? "MP3" : "WAV");
+        const std::string kind = mp3 ? "mp3" : "wav";
+        Convert(files, Dir / ("one-" + kind), 1, mp3).CtrButtons_ButtonClicked(2);
+        HookedForm& f = Convert(files, Dir / ("two-" + kind), 2, mp3);
+        std::set<int> atWork;
+        std::size_t most = 0;
+        f.OnRowStarted = [&](int pRow) {
+            atWork.insert(pRow);
+            most = std::max<std::size_t>(most, std::size_t(f.LV.NumSelectedItems()));
+        };
+        f.CtrButtons_ButtonClicked(2);
+        const auto one = Outputs(Dir / ("one-" + kind));
+        const auto two = Outputs(Dir / ("two-" + kind));
+        EXPECT_EQ(one.size(), 3u);
+        EXPECT_TRUE(one == two) << "the same names and the same bytes";
+        EXPECT_TRUE(one.count("song." + kind) && one.count("song01." + kind));
+        EXPECT_EQ(atWork, (std::set<int>{0, 1, 2}));
+        EXPECT_EQ(most, 2u) << "the rows at work are marked in the list";
+        EXPECT_EQ(f.LV.NumSelectedItems(), 0);
+        EXPECT_EQ(f.PictureInfo.TextMes(0).toStdString(), "Done.");
+    }
+}
+
+// A row reads the options when it starts, as a row of its own does when it gets there; the target
+// rate and mode are the run's, read at Start.
+TEST_F(RowsAtOnce, OptionsChangedDuringTheRunReachTheRowsStartedAfterwards) {
+    const std::vector<std::string> files = Sources();
+    HookedForm& f = Convert(files, Dir / "out", 2, false);
+    std::filesystem::create_directories(Dir / "later");
+    // Once the second row is at work, the choices change: only the third row starts after that.
+    f.OnRowStarted = [&](int pRow) {
+        if (pRow != 1) return;
+        f.TextSoundPath.Text(QString::fromStdString(Dir / "later"));
+        Click(f.CheckEncmp3);
+        Choose(f.ComboMode, QStringLiteral("Mono16bit"));
+    };
+    f.CtrButtons_ButtonClicked(2);
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "out/song.wav").Mode, 3);
+    EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "out/song01.wav").Mode, 3);
+    EXPECT_TRUE(std::filesystem::exists(Dir / "later/c.mp3"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir / "later"), {}), 1);
+}
+
+TEST_F(RowsAtOnce, StopAndCloseEndEveryRowAtWorkAndLeaveNothingPartial) {
+    std::vector<std::string> files;
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"})
+        files.push_back(Wav(name, 48000, 60));
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "close" : "Stop");
+        const std::string out = Dir / (close ? "closed" : "stopped");
+        HookedForm& f = Convert(files, out, 2, true);
+        std::set<int> started;
+        f.OnRowStarted = [&](int pRow) {
+            started.insert(pRow);
+            if (pRow != 1) return;
+            // Both rows are at work when the user asks; the answer waits for their next block.
+            QTimer::singleShot(100, &f, [&, close] {
+                if (close)
+                    f.close();
+                else
+                    f.CtrButtons_ButtonClicked(1);
+            });
+        };
+        f.CtrButtons_ButtonClicked(2);
+        EXPECT_EQ(started, (std::set<int>{0, 1})) << "no row starts after the answer";
+        EXPECT_EQ(f.Driver().Running, 0);
+        EXPECT_TRUE(std::filesystem::is_empty(out)) << "no partial output and no temporaries";
+        EXPECT_EQ(f.LV.NumSelectedItems(), 0);
+        if (!close) continue;
+        QTest::qWait(50);
+        EXPECT_FALSE(f.isVisible()) << "closed once the rows had stopped";
+        EXPECT_EQ(Support::ReadSetting("Jobs", std::int32_t(-1)), "2") << "and the settings were saved";
+    }
 }
 
 } // namespace
