@@ -166,6 +166,7 @@ private:
     void RunEnded();
     void ShowRowsAtWork();
     void ShowRunProgress();
+    void TakeReports();
     // The window's own status lines, in a colour of their own.
     void ShowNote(const std::string& pText);
     void ClearStatus();
@@ -208,6 +209,7 @@ private:
     std::vector<double> c_RowWeights;
     double c_EndedWeight = 0;
     // Progress reports are many: the latest of each row waits here for one pass of the event loop.
+    static constexpr int kReportPeriodMs = 40;
     std::mutex c_ReportLock;
     std::map<int, int> c_Reported;
     bool c_ReportPosted = false;

@@ -232,21 +232,23 @@ void FrmMain::RowProgress(int pRow, int pValue) {
     c_Reported[pRow] = pValue;
     if (c_ReportPosted) return;
     c_ReportPosted = true;
+    // The bar moves a few times a second: painting every block would take a worker's processor.
     QMetaObject::invokeMethod(
-        this,
-        [this] {
-            std::map<int, int> reported;
-            {
-                const std::lock_guard taken(c_ReportLock);
-                reported.swap(c_Reported);
-                c_ReportPosted = false;
-            }
-            for (const auto& [row, value] : reported)
-                if (const auto atWork = c_AtWork.find(row); atWork != c_AtWork.end())
-                    atWork->second.Progress = std::max(atWork->second.Progress, value);
-            ShowRunProgress();
-        },
+        this, [this] { QTimer::singleShot(kReportPeriodMs, this, [this] { TakeReports(); }); },
         Qt::QueuedConnection);
+}
+
+void FrmMain::TakeReports() {
+    std::map<int, int> reported;
+    {
+        const std::lock_guard hold(c_ReportLock);
+        reported.swap(c_Reported);
+        c_ReportPosted = false;
+    }
+    for (const auto& [row, value] : reported)
+        if (const auto atWork = c_AtWork.find(row); atWork != c_AtWork.end())
+            atWork->second.Progress = std::max(atWork->second.Progress, value);
+    ShowRunProgress();
 }
 
 void FrmMain::RowError(int, const std::string& pText) {

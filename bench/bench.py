@@ -8,7 +8,8 @@ Usage (from the repository root, after a Release build; `make bench` builds and 
 
 Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, the
 same batches with several files at once (group "parallel", side by side with --jobs 1; --baseline
-adds another build's tolvane-cli, e.g. the main branch's, to its rows), and (groups "list" and
+adds another build's tolvane-cli, e.g. the main branch's, to its rows; the window's own automatic
+run, offscreen, with one and with several rows at once, beside tolvane-cli), and (groups "list" and
 "window") the list view's model operations and repaints and the main window's start, intake and
 memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With --only naming just
 the groups that have sections of their own (parallel, list, window), --write replaces only those
@@ -106,6 +107,8 @@ BATCH_FFMPEG_FACTOR = 1.3
 BATCH_OVERHEAD_LIMIT_MS = 50.0
 # Two jobs on two processors against one job; one processor against today's serial run.
 PARALLEL_FACTOR = 0.6
+# The window's automatic run against tolvane-cli with as many jobs.
+WINDOW_CLI_FACTOR = 1.3
 ONE_CORE_FACTOR = 1.05
 MP3_BATCH_FILES, MP3_BATCH_SECONDS = 8, 45.0
 
@@ -556,6 +559,21 @@ def parallel_items(args, cli, maker, main_wav, seconds):
         for t in tools:
             t.expect = expect
         items.append(Item(key, "parallel", label, inputs, tools, runs, total_seconds=batch_s))
+    window = Path(cli).parent / "tolvane"
+    if os.access(window, os.X_OK):
+        four = Expect(".wav", 4, (22050, 2, 16), 4 * seconds)
+        items.append(Item("window-pcm", "parallel", f"Four WAV files of {seconds / 60:g} min → 22050 Hz Stereo16bit, "
+                          "the window's automatic run beside tolvane-cli", [main_wav] * 4,
+                          [run("--jobs 2", 22050, "Stereo16bit", wav, 2), window_tool("window", window, 22050, 0, four),
+                           window_tool("window, Jobs=1", window, 22050, 1, four)],
+                          runs, total_seconds=4 * seconds))
+        items[-1].tools[0].expect = four
+        eight = Expect(".mp3", MP3_BATCH_FILES, seconds=MP3_BATCH_FILES * mp3_seconds, kbps=128)
+        items.append(Item("window-mp3", "parallel", f"{MP3_BATCH_FILES} WAV files of {mp3_seconds:g} s → MP3 "
+                          "128 kbit/s in the window", mp3s,
+                          [window_tool("window, Jobs=1", window, MAIN_RATE, 1, eight, mp3=True),
+                           window_tool("window", window, MAIN_RATE, 0, eight, mp3=True)],
+                          runs, total_seconds=MP3_BATCH_FILES * mp3_seconds))
     if one_core:
         expect = Expect(".wav", len(batch), (22050, 2, 16), batch_s)
         tools = [run("--jobs 1, one processor", 22050, "Stereo16bit", wav, 1, pinned=True),
@@ -568,6 +586,21 @@ def parallel_items(args, cli, maker, main_wav, seconds):
         items.append(Item("parallel-1core", "parallel", "The same batch on one processor (taskset -c 0)", batch,
                           tools, runs, total_seconds=batch_s))
     return items
+
+
+def window_tool(name, exe, rate, jobs, expect, mp3=False):
+    """The window converting the files named on its command line and closing itself, offscreen, with a
+    throw-away home whose settings choose the work; it checks its outputs like tolvane-cli's."""
+    def argv(inputs, out):
+        home = fresh_dir(WORK / "window-home" / slug(name))
+        (home / "config" / "hesterby").mkdir(parents=True)
+        (home / "config" / "hesterby" / "tolvane.conf").write_text(
+            "[Software\\hesterby\\tolvane]\n"
+            f"SoundPath={out}/\nTargetFreq={rate}\nTargetMode=3\nDecodeOnly=0\nUseDither=1\n"
+            f"Encmp3={1 if mp3 else 0}\nmp3BitRate=128\nJobs={jobs}\n")
+        return ["env", "QT_QPA_PLATFORM=offscreen", f"HOME={home}", f"XDG_CONFIG_HOME={home / 'config'}",
+                f"XDG_DATA_HOME={home / 'data'}", f"XDG_RUNTIME_DIR={home}", str(exe)] + [str(i) for i in inputs]
+    return Tool(name, argv, expect)
 
 
 def total_minutes(seconds):
@@ -955,6 +988,10 @@ def parallel_section(items, exes, cli, load_start, alone):
             f"the default on one processor no slower than --jobs 1 (at most {ONE_CORE_FACTOR:g} ×)")
     against("parallel-1core", "default jobs, one processor", "baseline, one processor", ONE_CORE_FACTOR,
             f"the default on one processor no slower than the baseline build (at most {ONE_CORE_FACTOR:g} ×)")
+    against("window-pcm", "window", "--jobs 2", WINDOW_CLI_FACTOR,
+            f"the window at most {WINDOW_CLI_FACTOR:g} × tolvane-cli --jobs 2")
+    against("window-mp3", "window", "window, Jobs=1", PARALLEL_FACTOR,
+            f"the window at most {PARALLEL_FACTOR:g} × itself with Jobs=1")
     pcm = by_key.get("parallel-pcm")
     if pcm:
         for tool, jobs in (("--jobs 1", 1), ("--jobs 2", 2)):
