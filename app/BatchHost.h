@@ -18,6 +18,8 @@ struct BatchOptions {
     std::string Mp2BitRateText;
     std::string Mp2ModeText;
     std::string SoundPathText;
+    // 1: MP3 outputs carry the source's tags.
+    int CopyTags = 1;
 };
 
 // How one row of a run ended; the window shows nothing of it, the command-line front end sums it up.

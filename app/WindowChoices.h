@@ -26,6 +26,7 @@ struct WindowChoices {
     std::string Mp2BitRate;
     std::string Mp2Mode;
     std::string SoundPath;
+    int CopyTags = 1;
 };
 
 // The MP2 bit rates and stereo modes the window offers, in list order.
@@ -37,8 +38,8 @@ struct WindowChoices {
 [[nodiscard]] WindowChoices LoadSavedChoices(bool pMp2Available);
 
 // Shut-down: writes what the window's controls show, in the window's order and spellings
-// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word).
-// The first error ends the writing.
+// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word),
+// then "CopyTags". The first error ends the writing.
 void SaveChoices(const BatchOptions& pShown);
 
 // The option values the driver reads, with the enabled states the window would give the
