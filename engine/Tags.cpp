@@ -136,11 +136,11 @@ private:
     std::vector<std::string> c_Notes;
 };
 
-// Properties that describe how the source itself was encoded: wrong for the output, and iTunes
-// would even cut the output's gapless playback at the source's encoder delay.
+// Properties that describe how the source itself was encoded (the tool, its settings): wrong for
+// the output, and iTunes would even cut the output's gapless playback at the source's encoder delay.
 bool DescribesSourceEncoding(const std::string& pKey) {
-    static constexpr std::array<std::string_view, 5> kKeys{"ENCODING", "ENCODER", "ENCODERSETTINGS",
-                                                           "ITUNSMPB", "COMMENT:ITUNSMPB"};
+    static constexpr std::array<std::string_view, 6> kKeys{"ENCODING",  "ENCODER",  "ENCODERSETTINGS",
+                                                           "ENCODEDBY", "ITUNSMPB", "COMMENT:ITUNSMPB"};
     return std::find(kKeys.begin(), kKeys.end(), pKey) != kKeys.end();
 }
 
@@ -241,13 +241,25 @@ void ReadId3v2(Collector& pCollector, TagLib::ID3v2::Tag* pTag) {
     }
 }
 
+void AddFlacPictures(Collector& pCollector, const TagLib::List<TagLib::FLAC::Picture*>& pPictures) {
+    for (const TagLib::FLAC::Picture* picture : pPictures)
+        pCollector.Picture({picture->type() == TagLib::FLAC::Picture::FrontCover, ToUtf8(picture->mimeType()),
+                            ToUtf8(picture->description()), picture->data()});
+}
+
 void ReadXiph(Collector& pCollector, TagLib::Ogg::XiphComment* pComment) {
     if (pComment == nullptr) return;
     const TagLib::List<TagLib::FLAC::Picture*> pictures = pComment->pictureList();
-    pCollector.AddTag(pComment, "Vorbis comment", !pictures.isEmpty());
-    for (const TagLib::FLAC::Picture* picture : pictures)
-        pCollector.Picture({picture->type() == TagLib::FLAC::Picture::FrontCover, ToUtf8(picture->mimeType()),
-                            ToUtf8(picture->description()), picture->data()});
+    // Vorbis comments name the comment DESCRIPTION about as often as COMMENT.
+    PropertyMap properties = pComment->properties();
+    if (!properties.contains("COMMENT") && properties.contains("DESCRIPTION")) {
+        properties.insert("COMMENT", properties["DESCRIPTION"]);
+        properties.erase("DESCRIPTION");
+    }
+    if (properties.isEmpty() && pictures.isEmpty())
+        pCollector.Note("the Vorbis comment holds nothing readable");
+    pCollector.Add(properties);
+    AddFlacPictures(pCollector, pictures);
 }
 
 // APE keeps its cover as a binary item: a file name, a NUL, the image.
@@ -287,10 +299,7 @@ void ReadFile(Collector& pCollector, TagLib::File& pFile) {
         if (mpeg->hasID3v1Tag()) pCollector.AddTag(mpeg->ID3v1Tag(), "ID3v1");
     } else if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(&pFile)) {
         if (flac->hasXiphComment()) ReadXiph(pCollector, flac->xiphComment());
-        for (const TagLib::FLAC::Picture* picture : flac->pictureList())
-            pCollector.Picture({picture->type() == TagLib::FLAC::Picture::FrontCover,
-                                ToUtf8(picture->mimeType()), ToUtf8(picture->description()),
-                                picture->data()});
+        AddFlacPictures(pCollector, flac->pictureList());
         if (flac->hasID3v2Tag()) ReadId3v2(pCollector, flac->ID3v2Tag());
         if (flac->hasID3v1Tag()) pCollector.AddTag(flac->ID3v1Tag(), "ID3v1");
     } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&pFile)) {
