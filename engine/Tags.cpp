@@ -366,7 +366,6 @@ const std::map<std::string, std::string>& TextFrames() {
         {"LYRICIST", "TEXT"},
         {"BPM", "TBPM"},
         {"COPYRIGHT", "TCOP"},
-        {"ENCODEDBY", "TENC"},
         {"INITIALKEY", "TKEY"},
         {"LANGUAGE", "TLAN"},
         {"MEDIA", "TMED"},
