@@ -108,9 +108,11 @@ public:
         for (auto it = pProperties.begin(); it != pProperties.end(); ++it) {
             const std::string key = ToUtf8(it->first.upper());
             if (c_Properties.contains(key)) continue;
-            std::vector<std::string>& values = c_Properties[key];
+            std::vector<std::string> values;
             for (const String& value : it->second)
-                values.push_back(ToUtf8(value));
+                if (!value.isEmpty()) values.push_back(ToUtf8(value));
+            // An empty field leaves the property to the file's next tag.
+            if (!values.empty()) c_Properties.emplace(key, std::move(values));
         }
     }
     // A tag that is there but gives nothing was cut short or damaged: worth a line in the log.
@@ -160,7 +162,6 @@ void Collector::AddProperty(Tags::TagRecord& pRecord, const std::string& pKey,
                             std::vector<std::string> pValues, std::size_t& pTextBytes) {
     std::vector<std::string> kept;
     for (std::string& value : pValues) {
-        if (value.empty()) continue;
         if (kept.size() == kMaxValues) {
             Note(pKey + ": values past the first " + std::to_string(kMaxValues) + " left out");
             break;

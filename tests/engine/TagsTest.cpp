@@ -276,6 +276,31 @@ TEST_F(TagsTest, WavListInfoInCp932) {
                   false);
 }
 
+// An ID3v2 field left empty is taken from the ID3v1 tag behind the audio, read as Shift_JIS too.
+TEST_F(TagsTest, AnEmptyId3v2FieldComesFromId3v1) {
+    Bytes bytes =
+        Id3Bytes::Tag({Id3Bytes::Latin1Text("TIT2", "Title"), Id3Bytes::Latin1Text("TPE1", "")}, 16);
+    const Bytes plain = ReadFile(Plain);
+    bytes.insert(bytes.end(), plain.begin(), plain.end());
+    const auto field = [](const std::string& pText, std::size_t pWidth) {
+        std::string padded = pText;
+        padded.resize(pWidth, '\0');
+        return padded;
+    };
+    const std::string v1 = "TAG" + field("Old title", 30) + field(Id3Bytes::Sjis::kAlbumArtist, 30) +
+                           field("", 30) + "2001" + field("", 30) + "\xFF";
+    bytes.insert(bytes.end(), v1.begin(), v1.end());
+    const std::string source = Dir / "both.mp3";
+    WriteFile(source, bytes);
+    const Tags::TagRecord record = Tags::ReadTags(source);
+    ASSERT_NE(record.Find("TITLE"), nullptr);
+    EXPECT_EQ(*record.Find("TITLE"), std::vector<std::string>{"Title"}) << "ID3v2 comes first";
+    ASSERT_NE(record.Find("ARTIST"), nullptr);
+    EXPECT_EQ(*record.Find("ARTIST"), std::vector<std::string>{"東京事変"});
+    ASSERT_NE(record.Find("DATE"), nullptr);
+    EXPECT_EQ(*record.Find("DATE"), std::vector<std::string>{"2001"});
+}
+
 TEST_F(TagsTest, ATruncatedTagGivesNothingAndANote) {
     // The title frame claims 5000 bytes in a tag of 100.
     const Bytes tag = Id3Bytes::Tag({Id3Bytes::Frame("TIT2", std::string("\0Title", 6), 5000)}, 84);
