@@ -441,7 +441,9 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     if (Outcome end = Used(pRow, false)) return end;
     pRow.Info = WaveMMIO::GetWaveInfo(decoded);
     if (pRow.Info.Valid == 0)
-        return Failed(watch.Stalled ? "decoding stalled" : noReader ? kNoReader : "cannot decode");
+        return Failed(watch.Stalled ? "decoding stalled"
+                      : noReader    ? kNoReader
+                                    : "cannot decode");
     pRow.Current = decoded;
     // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
     pRow.DecodeOnly = Options(pRow).DecodeOnly != 0;

@@ -71,6 +71,7 @@ void SaveChoices(const BatchOptions& pShown) {
         WriteSetting("Encmp2", std::int32_t(pShown.Encmp2));
         if (const auto rate = IntegerText(pShown.Mp2BitRateText)) WriteSetting("mp2BitRate", *rate);
         WriteSetting("mp2Mode", pShown.Mp2ModeText);
+        // A choice of Tolvane's own, after the window's keys.
         WriteSetting("CopyTags", std::int32_t(pShown.CopyTags));
         return 0;
     });

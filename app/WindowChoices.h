@@ -38,8 +38,8 @@ struct WindowChoices {
 [[nodiscard]] WindowChoices LoadSavedChoices(bool pMp2Available);
 
 // Shut-down: writes what the window's controls show, in the window's order and spellings
-// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word),
-// then "CopyTags". The first error ends the writing.
+// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word).
+// The first error ends the writing.
 void SaveChoices(const BatchOptions& pShown);
 
 // The option values the driver reads, with the enabled states the window would give the
