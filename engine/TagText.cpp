@@ -35,37 +35,39 @@ bool IsAscii(std::string_view pBytes) {
     return true;
 }
 
-// Strict: no overlong forms, no surrogates, nothing past U+10FFFF.
+// The length of the well-formed UTF-8 character at pAt, or 0 when there is none: strict, so no
+// overlong forms, no surrogates, nothing past U+10FFFF.
+std::size_t CharacterAt(std::string_view pBytes, std::size_t pAt) {
+    const Byte b = Byte(pBytes[pAt]);
+    if (b < 0x80) return 1;
+    std::size_t length = 0;
+    Byte low = 0x80;
+    Byte high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (pBytes.size() - pAt < length) return 0;
+    const Byte second = Byte(pBytes[pAt + 1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((Byte(pBytes[pAt + k]) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
 bool IsUtf8(std::string_view pBytes) {
-    std::size_t i = 0;
-    const std::size_t n = pBytes.size();
-    while (i < n) {
-        const Byte b = Byte(pBytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        Byte low = 0x80;
-        Byte high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < length) return false;
-        const Byte second = Byte(pBytes[i + 1]);
-        if (second < low || second > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if ((Byte(pBytes[i + k]) & 0xC0) != 0x80) return false;
+    for (std::size_t i = 0; i < pBytes.size();) {
+        const std::size_t length = CharacterAt(pBytes, i);
+        if (length == 0) return false;
         i += length;
     }
     return true;
@@ -167,6 +169,23 @@ std::string FromLatin1(std::string_view pBytes) {
     for (const char c : pBytes) {
         const Byte b = Byte(c);
         AppendUtf8(out, b >= 0x80 && b < 0xA0 ? char32_t(kWindows1252[b - 0x80]) : char32_t(b));
+    }
+    return out;
+}
+
+std::string WellFormed(std::string_view pUtf8) {
+    if (IsUtf8(pUtf8)) return std::string(pUtf8);
+    std::string out;
+    out.reserve(pUtf8.size() + 8);
+    for (std::size_t i = 0; i < pUtf8.size();) {
+        const std::size_t length = CharacterAt(pUtf8, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(pUtf8.substr(i, length));
+            i += length;
+        }
     }
     return out;
 }

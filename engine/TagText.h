@@ -27,4 +27,8 @@ enum class Kind {
 // Byte-for-byte Latin-1 (Windows-1252) reading, which never fails.
 [[nodiscard]] std::string FromLatin1(std::string_view pBytes);
 
+// pUtf8 with every byte that is not part of well-formed UTF-8 replaced by U+FFFD: text that a tag
+// declared as Unicode but that is not.
+[[nodiscard]] std::string WellFormed(std::string_view pUtf8);
+
 } // namespace TagText

@@ -53,8 +53,9 @@ String FromUtf8(const std::string& pText) {
     return String(pText, String::UTF8);
 }
 
+// A tag that declares UTF-8 or UTF-16 may still hold broken text, and TagLib passes it on.
 std::string ToUtf8(const String& pText) {
-    return pText.to8Bit(true);
+    return TagText::WellFormed(pText.to8Bit(true));
 }
 
 std::string_view UpToNul(const ByteVector& pData) {
@@ -107,6 +108,10 @@ public:
     void Add(const PropertyMap& pProperties) {
         for (auto it = pProperties.begin(); it != pProperties.end(); ++it) {
             const std::string key = ToUtf8(it->first.upper());
+            if (key.empty()) {
+                Note("a field without a name left out");
+                continue;
+            }
             if (c_Properties.contains(key)) continue;
             std::vector<std::string> values;
             for (const String& value : it->second)

@@ -48,6 +48,21 @@ TEST(TagText, TellsShiftJisFromLatin1AndUtf8) {
     }
 }
 
+// Text from frames that declare UTF-8 or UTF-16 but hold broken bytes: only those are replaced.
+TEST(TagText, WellFormedReplacesOnlyTheBrokenBytes) {
+    const std::pair<std::string, std::string> cases[]{
+        {"夏の海辺で", "夏の海辺で"},
+        {"MusicBra\x9F", "MusicBra\uFFFD"},
+        {"\xED\xA0\x80x", "\uFFFD\uFFFD\uFFFDx"}, // a lone surrogate, as a UTF-16 frame may leave one
+        {"\xE5\xA4", "\uFFFD\uFFFD"},
+        {"a\xC0\xAF"
+         "b",
+         "a\uFFFD\uFFFDb"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(TagText::WellFormed(bytes), text) << bytes;
+}
+
 TEST(TagText, Latin1KeepsEveryByte) {
     std::string all;
     for (int b = 0; b < 256; ++b)
