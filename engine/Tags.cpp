@@ -115,7 +115,9 @@ public:
             if (c_Properties.contains(key)) continue;
             std::vector<std::string> values;
             for (const String& value : it->second)
-                if (!value.isEmpty()) values.push_back(ToUtf8(value));
+                // Judged after conversion: a frame with an unknown text encoding gives TagLib strings
+                // that convert to nothing.
+                if (std::string text = ToUtf8(value); !text.empty()) values.push_back(std::move(text));
             // An empty field leaves the property to the file's next tag.
             if (!values.empty()) c_Properties.emplace(key, std::move(values));
         }
