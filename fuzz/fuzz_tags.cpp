@@ -5,8 +5,6 @@
 #include "fuzz/FuzzFiles.h"
 #include "support/ErrorTrap.h"
 
-#include <iconv.h>
-
 #include <string>
 
 using FuzzFiles::Check;
@@ -14,16 +12,7 @@ using FuzzFiles::Check;
 namespace {
 
 bool ValidUtf8(const std::string& pText) {
-    const iconv_t converter = iconv_open("UTF-32LE", "UTF-8");
-    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv_open");
-    std::string out(pText.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(pText.data());
-    std::size_t inLeft = pText.size();
-    char* put = out.data();
-    std::size_t outLeft = out.size();
-    const bool ok = iconv(converter, &in, &inLeft, &put, &outLeft) != std::size_t(-1) && inLeft == 0;
-    iconv_close(converter);
-    return ok;
+    return FuzzFiles::Convert(pText, "UTF-8", "UTF-32LE").has_value();
 }
 
 void CheckRecord(const Tags::TagRecord& pRecord) {

@@ -3,31 +3,14 @@
 #include "engine/TagText.h"
 #include "fuzz/FuzzFiles.h"
 
-#include <iconv.h>
-
 #include <optional>
 #include <string>
 #include <string_view>
 
 using FuzzFiles::Check;
+using FuzzFiles::Convert;
 
 namespace {
-
-// Converts with glibc alone, independent of the code under test; nothing when iconv refuses.
-std::optional<std::string> Convert(std::string_view pText, const char* pFrom, const char* pTo) {
-    const iconv_t converter = iconv_open(pTo, pFrom);
-    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv_open");
-    std::string out(pText.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(pText.data());
-    std::size_t inLeft = pText.size();
-    char* put = out.data();
-    std::size_t outLeft = out.size();
-    const bool ok = iconv(converter, &in, &inLeft, &put, &outLeft) != std::size_t(-1) && inLeft == 0;
-    iconv_close(converter);
-    if (!ok) return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 std::size_t CodePoints(std::string_view pUtf8) {
     std::size_t count = 0;
