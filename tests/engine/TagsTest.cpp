@@ -301,6 +301,21 @@ TEST_F(TagsTest, AnEmptyId3v2FieldComesFromId3v1) {
     EXPECT_EQ(*record.Find("DATE"), std::vector<std::string>{"2001"});
 }
 
+// Found by fuzzing: a frame whose encoding byte (0x30) names no encoding, and whose text TagLib
+// turns into nothing, gives no value rather than an empty one.
+TEST_F(TagsTest, AFrameInAnUnknownEncodingIsLeftOut) {
+    const std::string odd("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00", 11);
+    Bytes bytes = Id3Bytes::Tag({Id3Bytes::Frame("TIT2", odd), Id3Bytes::Latin1Text("TPE1", "Band")}, 16);
+    const Bytes plain = ReadFile(Plain);
+    bytes.insert(bytes.end(), plain.begin(), plain.end());
+    const std::string source = Dir / "odd.mp3";
+    WriteFile(source, bytes);
+    const Tags::TagRecord record = Tags::ReadTags(source);
+    EXPECT_EQ(record.Find("TITLE"), nullptr);
+    ASSERT_NE(record.Find("ARTIST"), nullptr);
+    EXPECT_EQ(*record.Find("ARTIST"), std::vector<std::string>{"Band"});
+}
+
 TEST_F(TagsTest, ATruncatedTagGivesNothingAndANote) {
     // The title frame claims 5000 bytes in a tag of 100.
     const Bytes tag = Id3Bytes::Tag({Id3Bytes::Frame("TIT2", std::string("\0Title", 6), 5000)}, 84);
