@@ -8,7 +8,7 @@ JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= waveinfo mpeg convwave ini
+FUZZ_TARGETS ?= waveinfo mpeg convwave ini tagtext tags
 
 .PHONY: all deps build test sanitize-test run install bench fuzz clean
 

@@ -7,10 +7,12 @@
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/Rounding.h"
+#include "engine/Tags.h"
 #include "engine/WaveMMIO.h"
 #include "support/ErrorTrap.h"
 #include "support/FileIO.h"
 #include "support/FileUtil.h"
+#include "support/Log.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -112,6 +114,8 @@ struct BatchDriver::Row {
     BatchOptions Chosen;
     Output Made = Output::Wav;
     std::int32_t Mp3Rate = 0;
+    // What became of the source's tags, for the row's report.
+    std::string TagsDetail;
     RowTemporaries Temps;
 };
 
@@ -590,6 +594,7 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
         pRow.Current = encoded;
         pRow.Made = Row::Output::Mp3;
         pRow.Mp3Rate = *mp3Rate;
+        if (options.CopyTags == 1) CopyTags(pRow);
         return std::nullopt;
     }
     if (options.Encmp2Enabled && options.Encmp2 == 1 && c_Batch != nullptr) {
@@ -599,6 +604,26 @@ BatchDriver::Outcome BatchDriver::Deliver(Row& pRow) {
     if (pRow.Current == pRow.Source)
         return RowResult{RowOutcome::Unchanged, {}, "already in the target format"};
     return std::nullopt;
+}
+
+// The source's tags go into the encoded file before it takes its final name. Tags are read from the
+// source as listed (an MP3's own tag is gone from the stripped copy); what cannot be read is left
+// out, and a tag that cannot be written leaves the file as the encoder made it, never unfinished.
+void BatchDriver::CopyTags(Row& pRow) {
+    const Tags::TagRecord record = Tags::ReadTags(pRow.Source);
+    for (const std::string& note : record.Notes)
+        Support::WriteLog("Tags: " + note + "#" + pRow.Source);
+    if (record.Empty()) return;
+    const std::string tagged = Temporary(pRow, "~tags", ".mp3");
+    if (tagged.empty() || !Tags::WriteMp3(pRow.Current, tagged, record)) {
+        if (!tagged.empty()) pRow.Temps.Drop(tagged);
+        Support::WriteLog("Tags not written#" + pRow.Source);
+        pRow.TagsDetail = ", tags not written";
+        return;
+    }
+    pRow.Temps.Drop(pRow.Current);
+    pRow.Current = tagged;
+    pRow.TagsDetail = ", tags copied";
 }
 
 // The row's final name, taken when every row above has its own (see RunRowsAtOnce).
@@ -632,6 +657,8 @@ RowResult BatchDriver::Place(Row& pRow) {
         Support::MoveToNumberedName(pRow.Current, pRow.Folder + pRow.Base + (mp3 ? ".mp3" : ".wav"), 2);
     if (out.empty()) return Failed(FailReason::CannotCreate, pRow.Folder);
     pRow.Temps.Keep(pRow.Current);
-    if (mp3) return {RowOutcome::Converted, out, "MP3 " + std::to_string(pRow.Mp3Rate) + " kbit/s"};
+    if (mp3)
+        return {RowOutcome::Converted, out,
+                "MP3 " + std::to_string(pRow.Mp3Rate) + " kbit/s" + pRow.TagsDetail};
     return {RowOutcome::Converted, out, pRow.DecodeOnly ? "decoded" : "WAV"};
 }

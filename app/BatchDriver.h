@@ -97,6 +97,7 @@ private:
     [[nodiscard]] Outcome Decode(Row& pRow);
     [[nodiscard]] Outcome Convert(Row& pRow, const Target& pTarget);
     [[nodiscard]] Outcome Deliver(Row& pRow);
+    void CopyTags(Row& pRow);
     [[nodiscard]] RowResult Place(Row& pRow);
     [[nodiscard]] Outcome Used(Row& pRow, bool pCompleted);
     [[nodiscard]] RowResult WriteFailed(const Row& pRow, FailReason pOtherwise, std::int64_t pNeeded) const;

@@ -20,6 +20,8 @@ struct BatchOptions {
     std::string Mp2BitRateText;
     std::string Mp2ModeText;
     std::string SoundPathText;
+    // 1: MP3 outputs carry the source's tags.
+    int CopyTags = 1;
 };
 
 // How one row of a run ended: the command-line front end sums it up, the window marks failed rows.

@@ -2,11 +2,13 @@
 
 #include "engine/FCT_AudioInf.h"
 #include "engine/FCT_mpeg.h"
+#include "engine/Tags.h"
 #include "engine/WaveMMIO.h"
 #include "support/FileUtil.h"
 #include "support/FormatMilliseconds.h"
 
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -15,6 +17,37 @@ std::string Hex(const std::array<std::uint8_t, 3>& pBytes) {
     char text[8];
     std::snprintf(text, sizeof text, "%02X%02X%02X", pBytes[0], pBytes[1], pBytes[2]);
     return text;
+}
+
+// The common fields by the names the line shows; any other property keeps its own name.
+std::string TagName(const std::string& pKey) {
+    static const std::map<std::string, std::string> kNames{
+        {"TITLE", "Title"},       {"ARTIST", "Artist"},    {"ALBUM", "Album"}, {"ALBUMARTIST", "AlbumArtist"},
+        {"TRACKNUMBER", "Track"}, {"DISCNUMBER", "Disc"},  {"DATE", "Date"},   {"GENRE", "Genre"},
+        {"COMMENT", "Comment"},   {"COMPOSER", "Composer"}};
+    const auto name = kNames.find(pKey);
+    return name != kNames.end() ? name->second : pKey;
+}
+
+// One value a line: line breaks inside a value (comments, lyrics) are shown as \n.
+std::string OneLine(const std::string& pText) {
+    std::string line;
+    for (std::size_t i = 0; i < pText.size(); ++i) {
+        if (pText[i] == '\r' && i + 1 < pText.size() && pText[i + 1] == '\n') continue;
+        line += pText[i] == '\n' || pText[i] == '\r' ? std::string("\\n") : std::string(1, pText[i]);
+    }
+    return line;
+}
+
+void DescribeTags(std::ostringstream& pOut, const std::string& pPath) {
+    const Tags::TagRecord tags = Tags::ReadTags(pPath);
+    for (const Tags::TagProperty& property : tags.Properties)
+        for (const std::string& value : property.Values)
+            pOut << "Tag." << TagName(property.Key) << "=" << OneLine(value) << "\n";
+    if (tags.Cover)
+        pOut << "Tag.Picture=" << tags.Cover->MimeType << " " << tags.Cover->Data.size() << " bytes\n";
+    for (const std::string& note : tags.Notes)
+        pOut << "Tag.Note=" << note << "\n";
 }
 
 } // namespace
@@ -65,6 +98,8 @@ std::string DescribeFile(const std::string& pPath) {
     out << "AudioInfo.Ok=" << a.Ok << "\n"
         << "AudioInfo.Milliseconds=" << a.Milliseconds << "\n"
         << "AudioInfo.Text=" << a.Text << "\n"
-        << "Length=" << Support::FormatMilliseconds(a.Milliseconds, 0) << "\n\n";
+        << "Length=" << Support::FormatMilliseconds(a.Milliseconds, 0) << "\n";
+    DescribeTags(out, pPath);
+    out << "\n";
     return out.str();
 }

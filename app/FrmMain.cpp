@@ -107,6 +107,7 @@ FrmMain::FrmMain(QWidget* pParent)
     , LV(this)
     , ComboBitRate{QComboBox(this), QComboBox(this)}
     , CheckEncmp3(this)
+    , CheckCopyTags(this)
     , CheckEncmp2(this)
     , Combomp2mode(this)
     , TextSoundPath(this)
@@ -237,6 +238,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     CheckUseDither.Gradhdc(CheckDecodeOnly.Gradhdc());
     CheckEncmp3.Gradhdc(CheckDecodeOnly.Gradhdc());
     CheckEncmp2.Gradhdc(CheckDecodeOnly.Gradhdc());
+    CheckCopyTags.Gradhdc(CheckDecodeOnly.Gradhdc());
     SetUpCheckBox(CheckUseDither, "ディザ", pSaved.UseDither, 9, 1);
 
     LV.NumData(3);
@@ -252,6 +254,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     LV.CutToolTip(1);
 
     SetUpCheckBox(CheckEncmp3, "mp3", pSaved.Encmp3, 9, 1);
+    SetUpCheckBox(CheckCopyTags, "タグ", pSaved.CopyTags, 9, 1);
     for (const std::string& rate : Mp2BitRateTexts())
         ComboBitRate[1].addItem(QString::fromStdString(rate));
     SelectComboText(ComboBitRate[1], pSaved.Mp2BitRate);
@@ -316,6 +319,9 @@ void FrmMain::LayOut() {
     PlaceControl(CheckEncmp2, ComboBitRate[1], 2, 0, 0);
     SetDesign(Combomp2mode, {2760, 0, 1800, 0});
     PlaceControl(Combomp2mode, ComboBitRate[1], 2, 0, 0);
+    // Beside the MP3 rate and its "kbps", in the column of the MP2 mode list.
+    CheckCopyTags.move(Combomp2mode.x(), 0);
+    PlaceControl(CheckCopyTags, ComboBitRate[0], 2, 0, 0);
 
     SetDesign(TextSoundPath, {0, 0, right - 2760, 300});
     PlaceControl(TextSoundPath, Combomp2mode, 0, Support::Px(8), 1);
@@ -339,7 +345,7 @@ void FrmMain::PaintBackground() {
     Skin::PaintSkin(painter, rect(), Skin::kBackground);
     Skin::PaintSkin(painter, rect(), Skin::kFaceQuiet);
     painter.end();
-    for (UC_Check* check : {&CheckDecodeOnly, &CheckUseDither, &CheckEncmp3, &CheckEncmp2})
+    for (UC_Check* check : {&CheckDecodeOnly, &CheckUseDither, &CheckEncmp3, &CheckCopyTags, &CheckEncmp2})
         check->SetBGPic(LeftOf(*check), TopOf(*check), &c_Background);
     update();
 }
@@ -478,6 +484,7 @@ void FrmMain::UpdateMp3BitRates(std::int32_t pPreferred) {
     }
     if (ComboBitRate[0].count() == 0) possible = false;
     CheckEncmp3.Enabled(possible ? -1 : 0);
+    CheckCopyTags.Enabled(possible ? -1 : 0);
     ComboBitRate[0].setEnabled(possible);
 }
 
@@ -503,9 +510,9 @@ void FrmMain::CheckEncmp2_Click() {
 void FrmMain::SetTabOrder() {
     // The order the eye reads the window in: options, list, encoders, folder, buttons.
     QWidget* const chain[] = {
-        &CheckDecodeOnly, &CheckUseDither,  &ComboFreq,   &ComboMode,       &LV,
-        &CheckEncmp3,     &ComboBitRate[0], &CheckEncmp2, &ComboBitRate[1], &Combomp2mode,
-        &TextSoundPath,   &CtrButtons};
+        &CheckDecodeOnly, &CheckUseDither,  &ComboFreq,     &ComboMode,   &LV,
+        &CheckEncmp3,     &ComboBitRate[0], &CheckCopyTags, &CheckEncmp2, &ComboBitRate[1],
+        &Combomp2mode,    &TextSoundPath,   &CtrButtons};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }

@@ -118,6 +118,8 @@ public:
     UC_ListView LV;
     std::array<QComboBox, 2> ComboBitRate;
     UC_Check CheckEncmp3;
+    // "タグ": MP3 outputs carry the source's tags; usable whenever MP3 is.
+    UC_Check CheckCopyTags;
     UC_Check CheckEncmp2;
     QComboBox Combomp2mode;
     UC_PathText TextSoundPath;

@@ -166,6 +166,7 @@ BatchOptions FrmMain::Options() const {
     o.Mp2BitRateText = ComboBitRate[1].currentText().toStdString();
     o.Mp2ModeText = Combomp2mode.currentText().toStdString();
     o.SoundPathText = TextSoundPath.Text().toStdString();
+    o.CopyTags = CheckCopyTags.Value();
     return o;
 }
 

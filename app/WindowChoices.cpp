@@ -58,6 +58,7 @@ WindowChoices LoadSavedChoices(bool pMp2Available) {
     if (pMp2Available) c.Encmp2 = Support::IntegerOrZero(ReadSetting("Encmp2", std::int32_t(0)));
     c.Mp2Mode = SelectText(Mp2ModeTexts(), ReadSetting("mp2Mode", std::int32_t(0)));
     c.SoundPath = ReadSetting("SoundPath", std::string());
+    c.CopyTags = Support::IntegerOrZero(ReadSetting("CopyTags", std::int32_t(1)));
     c.Jobs = std::max(0, Support::IntegerOrZero(ReadSetting("Jobs", std::int32_t(0))));
     return c;
 }
@@ -88,6 +89,8 @@ void SaveChoices(const BatchOptions& pShown) {
         WriteSetting("Encmp2", std::int32_t(pShown.Encmp2));
         if (const auto rate = IntegerText(pShown.Mp2BitRateText)) WriteSetting("mp2BitRate", *rate);
         WriteSetting("mp2Mode", pShown.Mp2ModeText);
+        // A choice of Tolvane's own, after the window's keys.
+        WriteSetting("CopyTags", std::int32_t(pShown.CopyTags));
         return 0;
     });
 }
@@ -112,6 +115,7 @@ BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
     o.Mp2BitRateText = pChoices.Mp2BitRate;
     o.Mp2ModeText = pChoices.Mp2Mode;
     o.SoundPathText = pChoices.SoundPath;
+    o.CopyTags = pChoices.CopyTags;
     return o;
 }
 

@@ -26,6 +26,7 @@ struct WindowChoices {
     std::string Mp2BitRate;
     std::string Mp2Mode;
     std::string SoundPath;
+    int CopyTags = 1;
     // Rows converted at once ("Jobs"): 0 one per processor, 1 one after the other as the window
     // always did, more that many.
     int Jobs = 0;

@@ -84,6 +84,8 @@ int main(int argc, char** argv) {
     std::optional<std::string> mp2;
     std::optional<std::string> mp2Mode;
     bool wav = false;
+    bool tags = false;
+    bool noTags = false;
     std::optional<std::string> outFolder;
     bool info = false;
     // The saved "Jobs" is the default; the front end still writes no setting.
@@ -111,6 +113,10 @@ int main(int argc, char** argv) {
     app.add_option("--mp2-mode", mp2Mode,
                    "MP2 stereo mode: " + Joined(Mp2ModeTexts()) + Saved(choices.Mp2Mode));
     app.add_flag("--wav", wav, "write WAV files even when the saved settings choose MP3 or MP2");
+    app.add_flag("--tags", tags,
+                 "copy each source's tags and cover into its MP3 output" +
+                     Saved(std::to_string(choices.CopyTags)));
+    app.add_flag("--no-tags", noTags, "write MP3 outputs without tags");
     app.add_option("--out", outFolder,
                    "output folder, made when it does not exist; without --out, a saved folder that does not "
                    "exist sends the outputs beside each source" +
@@ -149,6 +155,8 @@ int main(int argc, char** argv) {
     if (dither || noDither) choices.UseDither = dither ? 1 : 0;
     if (decodeOnly && noDecodeOnly) return Usage("--decode-only and --no-decode-only cannot be combined");
     if (decodeOnly || noDecodeOnly) choices.DecodeOnly = decodeOnly ? 1 : 0;
+    if (tags && noTags) return Usage("--tags and --no-tags cannot be combined");
+    if (tags || noTags) choices.CopyTags = tags ? 1 : 0;
     if (int(mp3.has_value()) + int(mp2.has_value()) + int(wav) > 1)
         return Usage("choose one of --mp3, --mp2 and --wav");
     if (decodeOnly && (mp3 || mp2))

@@ -3,16 +3,17 @@
 
 Usage (from the repository root, after a Release build; `make bench` builds and runs it):
     python3 bench/bench.py --bin build-release/bin [--runs 5] [--batch-runs 3] [--quick]
-                           [--only pcm,decode,encode,info,batch,parallel,list,window] [--baseline DIR]
+                           [--only pcm,decode,encode,info,batch,parallel,tags,list,window] [--baseline DIR]
                            [--write bench/RESULTS.md]
 
 Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, the
 same batches with several files at once (group "parallel", side by side with --jobs 1; --baseline
 adds another build's tolvane-cli, e.g. the main branch's, to its rows; the window's own automatic
-run, offscreen, with one and with several rows at once, beside tolvane-cli), and (groups "list" and
+run, offscreen, with one and with several rows at once, beside tolvane-cli), a batch of 40 tagged
+files to MP3 with and without the tags copied (group "tags", a section of its own), and (groups "list" and
 "window") the list view's model operations and repaints and the main window's start, intake and
 memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With --only naming just
-the groups that have sections of their own (parallel, list, window), --write replaces only those
+the groups that have sections of their own (parallel, tags, list, window), --write replaces only those
 sections of the file.
 Inputs are generated into bench/work/in (kept between runs); everything else also stays in
 bench/work. The report goes to standard output (and to --write), progress to standard error.
@@ -44,10 +45,11 @@ CONFIG = WORK / "config"
 GNU_TIME = "/usr/bin/time"
 
 TOLVANE = "tolvane-cli"
-GROUPS = ("pcm", "decode", "encode", "info", "batch", "parallel")
+GROUPS = ("pcm", "decode", "encode", "info", "batch", "parallel", "tags")
 # Groups reported in a section of their own rather than in the main table.
-OWN_SECTION = ("parallel",)
+OWN_SECTION = ("parallel", "tags")
 PARALLEL_HEADING = "## Parallel batches"
+TAGS_HEADING = "## Tags in MP3 outputs"
 
 
 @dataclass
@@ -111,6 +113,9 @@ PARALLEL_FACTOR = 0.6
 WINDOW_CLI_FACTOR = 1.3
 ONE_CORE_FACTOR = 1.05
 MP3_BATCH_FILES, MP3_BATCH_SECONDS = 8, 45.0
+# Copying a source's tags and cover into its MP3 output, per file of a 40-file batch.
+TAGS_LIMIT_MS = 5.0
+TAGS_BATCH_FILES, TAGS_BATCH_SECONDS = 40, 3.0
 
 
 def note(msg):
@@ -220,6 +225,14 @@ class Expect:
     fmt: Optional[tuple] = None    # (rate, channels, bits) of WAV outputs
     seconds: float = 0.0           # total length of the outputs
     kbps: Optional[int] = None     # constant bit rate of MP3 outputs
+    tagged: Optional[bool] = None  # whether MP3 outputs start with an ID3v2 tag
+
+
+def id3v2_size(head):
+    """Bytes of the ID3v2 tag at the start of head; 0 when there is none."""
+    if len(head) < 10 or head[:3] != b"ID3":
+        return 0
+    return 10 + (head[6] << 21 | head[7] << 14 | head[8] << 7 | head[9])
 
 
 def check_outputs(folder, expect):
@@ -247,12 +260,17 @@ def check_outputs(folder, expect):
         if abs(total - expect.seconds) > slack:
             remarks.append(f"outputs last {total:.2f} s, expected {expect.seconds:.2f} s")
     if expect.kbps:
+        size = 0
         for p in wanted:
             with open(p, "rb") as f:
+                tag = id3v2_size(f.read(10))
+                f.seek(tag)
                 head = f.read(8192)
+            if expect.tagged is not None and bool(tag) != expect.tagged:
+                remarks.append(f"{p.name} {'has no' if expect.tagged else 'has a'} tag")
             if b"Info" not in head and b"Xing" not in head:
                 remarks.append(f"{p.name} has no Info tag")
-        size = sum(p.stat().st_size for p in wanted)
+            size += p.stat().st_size - tag
         nominal = expect.kbps * 1000 / 8 * expect.seconds
         if abs(size - nominal) > 0.05 * nominal:
             remarks.append(f"{size} bytes, {expect.kbps} kbit/s for {expect.seconds:.1f} s is {nominal:.0f}")
@@ -306,6 +324,27 @@ class InputMaker:
                 codec = {"m4a": "aac", "mp2": "mp2", "ogg": "libvorbis", "flac": "flac"}[kind]
                 quiet_run([self.exes["ffmpeg"], "-nostdin", "-v", "error", "-i", str(source_wav), "-c:a", codec]
                           + setting + [str(tmp)])
+        return generate(path, make)
+
+
+    def tagged(self, path, source_wav, cover, index):
+        """source_wav with Japanese tags (and, but in WAV, cover as its front cover) through ffmpeg."""
+        kind = path.suffix[1:]
+        tags = {"title": f"夏の海辺で {index}", "artist": "東京事変", "album": "ピアノ練習曲 第3番",
+                "album_artist": "アルバムアーティスト", "track": f"{index % 12 + 1}/12", "disc": "1/2",
+                "date": "2019-05-04", "genre": "ジャズ", "comment": "テストのコメント", "composer": "作曲家"}
+
+        def make(tmp):
+            argv = [self.exes["ffmpeg"], "-nostdin", "-v", "error", "-i", str(source_wav)]
+            codec = {"mp3": ["-c:a", "libmp3lame", "-b:a", "128k", "-id3v2_version", "3"],
+                     "m4a": ["-c:a", "aac", "-b:a", "128k"], "flac": ["-c:a", "flac"],
+                     "wav": ["-c:a", "pcm_s16le"]}[kind]
+            if kind != "wav":
+                argv += ["-i", str(cover), "-map", "0:a", "-map", "1:v", "-c:v", "copy",
+                         "-disposition:v", "attached_pic"]
+            for key, value in tags.items():
+                argv += ["-metadata", f"{key}={value}"]
+            quiet_run(argv + codec + [str(tmp)])
         return generate(path, make)
 
 
@@ -525,7 +564,37 @@ def build_items(args, exes, cli, maker):
                           [idle], [Tool(TOLVANE, batch_argv, Expect(".wav", 0))], runs))
     if "parallel" in args.only and ff and have("lame"):
         items += parallel_items(args, cli, maker, main_wav, seconds)
+    if "tags" in args.only and ff:
+        items.append(tags_item(args, cli, maker))
     return items, main_wav, seconds
+
+
+def tags_item(args, cli, maker):
+    """40 tagged files (MP3, M4A and FLAC with a cover, WAV with LIST-INFO) to MP3, without and with tags."""
+    tag = "quick" if args.quick else "full"
+    folder = INPUTS / f"tags-batch-{tag}"
+    seconds = TAGS_BATCH_SECONDS / 3 if args.quick else TAGS_BATCH_SECONDS
+    cover = folder / "cover.jpg"
+    generate(cover, lambda tmp: quiet_run([maker.exes["ffmpeg"], "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                           "testsrc=size=600x600", "-frames:v", "1", "-q:v", "3", "-f", "mjpeg",
+                                           str(tmp)]))
+    inputs = []
+    for i in range(TAGS_BATCH_FILES):
+        kind = ("mp3", "m4a", "flac", "wav")[i % 4]
+        signal = SIGNALS[i % 3]
+        source = maker.wav(INPUTS / "tmp" / f"t{i:02d}-{signal}.wav", MAIN_RATE, 16, 2, seconds, signal)
+        inputs.append(maker.tagged(folder / f"t{i:02d}-{signal}-{seconds:g}s.{kind}", source, cover, i))
+        clear(source)
+    runs = 1 if args.quick else args.batch_runs
+    total = TAGS_BATCH_FILES * seconds
+
+    def run(flag):
+        argv = tolvane_argv(cli, MAIN_RATE, "Stereo16bit", ["--no-decode-only", "--mp3", "128", "--jobs", "1", flag])
+        return Tool(flag, argv, Expect(".mp3", len(inputs), seconds=total, kbps=128, tagged=flag == "--tags"),
+                    ours=True)
+    tools = [run("--no-tags"), run("--tags")]
+    label = f"{len(inputs)} tagged files of {seconds:g} s (MP3, M4A, FLAC, WAV) → MP3 128 kbit/s"
+    return Item("tags-batch", "tags", label, inputs, tools, runs, total_seconds=total)
 
 
 def parallel_items(args, cli, maker, main_wav, seconds):
@@ -860,7 +929,7 @@ def verdicts(items):
 
 def display_argv(tool, item, exes, cli):
     """The command of one tool with the paths replaced by short placeholders."""
-    if item.group in ("batch", "parallel") and item.key != "startup":
+    if item.group in ("batch", "parallel", "tags") and item.key != "startup":
         placeholder = [Path(f"FILE{i}") for i in (1, 2)]
     elif item.key == "info":
         placeholder = [Path("FILE1"), Path("FILE2")]
@@ -913,11 +982,7 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
         "length); anything doubtful is listed below, a missing output or a failing exit status is FAILED.",
     ]
     lines += [f"- {d}" for d in derived]
-    for it in items:
-        for tool, remark in it.remarks.items():
-            lines.append(f"- Output check, {it.label}, {tool}: {remark}")
-        for tool, error in it.errors.items():
-            lines.append(f"- FAILED, {it.label}, {tool}: {error}")
+    lines += output_notes(items)
     missing = [name for name in ("sox", "ffmpeg", "lame", "mpg123", "flac", "cp") if name not in exes]
     if missing:
         lines.append("- Not installed, so left out: " + ", ".join(missing))
@@ -938,7 +1003,8 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
 # Several files at once: one section of its own, each row against the item's first (--jobs 1).
 
 
-def parallel_section(items, exes, cli, load_start, alone):
+def side_by_side_table(items):
+    """One row per run of each item, each against the item's first run."""
     headers = ["Work", "Run", "Median s", "Min–max s", "CPU s", "Runs", "÷ first run", "Peak RSS MiB"]
     rows = []
     for it in items:
@@ -954,16 +1020,34 @@ def parallel_section(items, exes, cli, load_start, alone):
             rows.append([work, tool.name, fmt_s(med), f"{min(walls):.3f}–{max(walls):.3f}",
                          fmt_s(statistics.median(it.cpus[tool.name])), str(len(walls)), ratio,
                          f"{it.rss[tool.name] / 1024:.1f}"])
+    return markdown_table(headers, rows, {2, 3, 4, 5, 6, 7})
+
+
+def section_head(heading, load_start):
     model, cpus, usable, _ = machine_lines()
-    lines = [PARALLEL_HEADING, "",
-             f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
-             f"{load_start}, at end {load_average()}; {model}, nproc {usable} (of {cpus}); git {git_state()}",
+    return [heading, "",
+            f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
+            f"{load_start}, at end {load_average()}; {model}, nproc {usable} (of {cpus}); git {git_state()}"]
+
+
+def output_notes(items):
+    lines = []
+    for it in items:
+        for tool, remark in it.remarks.items():
+            lines.append(f"- Output check, {it.label}, {tool}: {remark}")
+        for tool, error in it.errors.items():
+            lines.append(f"- FAILED, {it.label}, {tool}: {error}")
+    return lines
+
+
+def parallel_section(items, exes, cli, load_start, alone):
+    lines = section_head(PARALLEL_HEADING, load_start) + [
              "- tolvane-cli --jobs N converts N files at once (the default is one per processor it may run on); "
              "the rows of an item ran side by side, taking turns in rotated order each round."]
     if alone:
         lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel "
                      "[--runs N] [--baseline DIR]`); the tables above come from their own run.")
-    lines += [""] + markdown_table(headers, rows, {2, 3, 4, 5, 6, 7})
+    lines += [""] + side_by_side_table(items)
 
     by_key = {it.key: it for it in items}
     verdicts_ = []
@@ -1008,11 +1092,44 @@ def parallel_section(items, exes, cli, load_start, alone):
               "counted are those the process may run on.",
               "- baseline: another build's tolvane-cli given with --baseline (its path is in the commands below), "
               "run without --jobs."]
+    lines += output_notes(items)
+    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
+    lines += ["", "Commands (FILE… stand for the paths under bench/work):", ""]
     for it in items:
-        for tool, remark in it.remarks.items():
-            lines.append(f"- Output check, {it.label}, {tool}: {remark}")
-        for tool, error in it.errors.items():
-            lines.append(f"- FAILED, {it.label}, {tool}: {error}")
+        for tool in it.tools:
+            lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
+    return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------------------------
+# Tags: the same batch to MP3 without and with the sources' tags copied.
+
+
+def tags_section(items, exes, cli, load_start, alone):
+    lines = section_head(TAGS_HEADING, load_start) + [
+        "- Every source carries title, artist, album, album artist, track, disc, date, genre, comment and "
+        "composer in Japanese (written by ffmpeg), the MP3, M4A and FLAC files also a 600×600 JPEG front cover; "
+        "the WAV files keep theirs in LIST-INFO. Both rows run --jobs 1 and took turns, rotated each round."]
+    if alone:
+        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only tags "
+                     "[--batch-runs N]`); the tables above come from their own run.")
+    lines += [""] + side_by_side_table(items) + ["", "Notes:", "",
+              "- The output check reads every output: with --tags each starts with an ID3v2 tag and still has "
+              "LAME's Info frame as its first audio frame; with --no-tags none has a tag.",
+              "- The cost per file is the difference of the two medians over the 40 files; the CPU figure, the "
+              "same for user + system time, is less moved by other load on the machine."]
+    lines += output_notes(items)
+    verdicts_ = []
+    for it in items:
+        bare, tagged = median(it, "--no-tags"), median(it, "--tags")
+        what = f"copying the tags costs at most {TAGS_LIMIT_MS:g} ms per file"
+        if bare is None or tagged is None:
+            verdicts_.append(f"MISSED — {it.label}: {what} (no figure: a run failed)")
+            continue
+        per_file = (tagged - bare) * 1000 / len(it.inputs)
+        cpu = (statistics.median(it.cpus["--tags"]) - statistics.median(it.cpus["--no-tags"])) * 1000 / len(it.inputs)
+        verdicts_.append(f"{'met' if per_file <= TAGS_LIMIT_MS else 'MISSED'} — {it.label}: {what} "
+                         f"({per_file:.1f} ms: {tagged:.3f} s against {bare:.3f} s; CPU time {cpu:+.1f} ms per file)")
     lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
     lines += ["", "Commands (FILE… stand for the paths under bench/work):", ""]
     for it in items:
@@ -1156,11 +1273,14 @@ def main():
 
     main_items = [it for it in items if it.group not in OWN_SECTION]
     parallel = [it for it in items if it.group == "parallel"]
+    tagged = [it for it in items if it.group == "tags"]
     # Only groups with sections of their own: those sections are replaced, the rest of the file kept.
     alone = not args.only - set(OWN_SECTION) - set(IN_PROCESS)
     sections = []
     if parallel:
         sections.append((PARALLEL_HEADING, parallel_section(parallel, exes, cli, load_start, alone)))
+    if tagged:
+        sections.append((TAGS_HEADING, tags_section(tagged, exes, cli, load_start, alone)))
     sections += [(IN_PROCESS[g].heading, inprocess_section(g, inprocess_rows(IN_PROCESS[g], bin_dir), bin_dir, alone))
                  for g in in_process]
     if alone:

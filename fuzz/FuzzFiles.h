@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
 namespace FuzzFiles {
@@ -101,6 +104,22 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& pPath, bool* pExis
 
 inline bool Exists(const std::string& pPath) {
     return ::access(pPath.c_str(), F_OK) == 0;
+}
+
+// pText converted by glibc alone, independent of the code under test; nothing when iconv refuses.
+inline std::optional<std::string> Convert(std::string_view pText, const char* pFrom, const char* pTo) {
+    const iconv_t converter = iconv_open(pTo, pFrom);
+    Check(converter != reinterpret_cast<iconv_t>(-1), "iconv_open");
+    std::string out(pText.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(pText.data());
+    std::size_t inLeft = pText.size();
+    char* put = out.data();
+    std::size_t outLeft = out.size();
+    const bool ok = iconv(converter, &in, &inLeft, &put, &outLeft) != std::size_t(-1) && inLeft == 0;
+    iconv_close(converter);
+    if (!ok) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 inline bool SameBytes(const std::vector<std::uint8_t>& pBytes, const std::uint8_t* pData, std::size_t pSize) {

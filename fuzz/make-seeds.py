@@ -21,6 +21,7 @@ ROOT = Path(__file__).resolve().parent
 CORPUS = ROOT / "corpus"
 MAX_SEED = 4096
 MAX_CONV_SEED = 16384
+MAX_TAGS_SEED = 16384
 
 
 def chunk(fourcc, body, declared=None):
@@ -256,6 +257,98 @@ def ini_seeds(s):
         s.put("ini", name, text)
 
 
+def id3_frame(fid, body, version=3, declared=None):
+    size = len(body) if declared is None else declared
+    if version == 4:
+        size = bytes((size >> shift) & 0x7F for shift in (21, 14, 7, 0))
+    else:
+        size = struct.pack(">I", size)
+    return fid + size + b"\0\0" + body
+
+
+def id3_tag(frames, version=3, flags=0, padding=16):
+    body = b"".join(frames) + bytes(padding)
+    return b"ID3" + bytes([version, 0, flags]) + bytes((len(body) >> s) & 0x7F for s in (21, 14, 7, 0)) + body
+
+
+def sjis(text):
+    return text.encode("cp932")
+
+
+def tagtext_seeds(s):
+    for name, data in {
+        "cp932-kanji-kana": sjis("夏の海辺で"),
+        "cp932-katakana": sjis("ピアノ練習曲 第3番"),
+        "cp932-halfwidth": sjis("ﾃｽﾄ"),
+        "cp932-duplicates": b"\xed\x40\xfa\x5c\x87\x90\x81\xe0",
+        "cp932-user-defined": b"\xf0\x40\xf9\xfc",
+        "latin1-accent": "Beyoncé".encode("latin-1"),
+        "latin1-eudc": "Mötley Crüe".encode("latin-1"),
+        "latin1-two-kanji": "Hélène".encode("latin-1"),
+        "windows-quote": "Don’t Stop".encode("cp1252"),
+        "utf8-japanese": "夏の海辺で".encode(),
+        "utf8-cut": "夏".encode()[:2],
+        "ascii-nul": b"Hello\0World",
+    }.items():
+        s.put("tagtext", name, data)
+
+
+def tags_seeds(s):
+    js128 = (0xFB, 0x90, 0x64)
+    audio = mpeg_frame(js128, 417) * 2
+    cover = b"\xff\xd8\xff\xe0" + bytes(range(64))
+    latin1 = lambda fid, text: id3_frame(fid, b"\0" + text)
+    sjis_tag = id3_tag([latin1(b"TIT2", sjis("夏の海辺で")), latin1(b"TPE1", sjis("アーティストA/アーティストB")),
+                        latin1(b"TRCK", b"3/12"), latin1(b"TYER", b"2019"), latin1(b"TDAT", b"0405"),
+                        id3_frame(b"COMM", b"\0jpn\0" + sjis("コメント")),
+                        id3_frame(b"TXXX", b"\0MOOD\0" + sjis("静か")),
+                        id3_frame(b"APIC", b"\0image/jpeg\0\3" + sjis("表紙") + b"\0" + cover)])
+    utf8 = lambda fid, text: id3_frame(fid, b"\3" + text.encode(), version=4)
+    v24 = id3_tag([utf8(b"TIT2", "夏の海辺で"), utf8(b"TPE1", "A\0B"), utf8(b"TDRC", "2019-05-04T10:20"),
+                   id3_frame(b"TXXX", b"\3MusicBrainz Album Id\0abc", version=4),
+                   id3_frame(b"APIC", b"\3image/png\0\0\0" + b"\x89PNG" + bytes(32), version=4)], version=4)
+    v22 = b"ID3\2\0\0" + bytes([0, 0, 0, 40]) + b"TT2\0\0\x06\0Title" + b"TP1\0\0\x05\0Band" + bytes(18)
+
+    def v1(title, artist):
+        return b"TAG" + title.ljust(30, b"\0") + artist.ljust(30, b"\0") + bytes(30) + b"2001" + bytes(28) + b"\0\7\x08"
+
+    def info(*fields):
+        body = b"INFO" + b"".join(chunk(fid, text + b"\0") for fid, text in fields)
+        return riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)), chunk(b"data", ramp(32, 2)), chunk(b"LIST", body))
+    for name, data in {
+        "id3v23-sjis.mp3": sjis_tag + audio,
+        "id3v24-utf8.mp3": v24 + audio,
+        "id3v22.mp3": v22 + audio,
+        "id3v1-sjis.mp3": audio + v1(sjis("朝のニュース"), sjis("東京事変")),
+        "frame-past-tag.mp3": id3_tag([id3_frame(b"TIT2", b"\0Title", declared=5000)]) + audio,
+        "apic-size-huge.mp3": id3_tag([id3_frame(b"APIC", b"\0image/jpeg\0\3\0" + cover, declared=0x7FFFFFF0)]) + audio,
+        "unsynchronised.mp3": id3_tag([latin1(b"TIT2", b"\xff\0\xe0 title")], flags=0x80) + audio,
+        "tag-size-past-end.mp3": b"ID3\3\0\0\x7f\x7f\x7f\x7f" + latin1(b"TIT2", b"cut"),
+        "info-cp932.wav": info((b"INAM", sjis("夏の海辺で")), (b"IART", sjis("東京事変")), (b"ICRD", b"2019")),
+        "info-odd-sizes.wav": riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)), chunk(b"data", ramp(8, 2)),
+                                   chunk(b"LIST", b"INFOINAM\xff\xff\0\0abc")),
+    }.items():
+        s.put("tags", name, data)
+    if not s.wavgen("tags-src.wav", 22050, 16, 1, 0.05):
+        return
+    made = s.made("ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=8x8", "-frames:v", "1",
+                  "cover.jpg", out="cover.jpg")
+    metadata = ["-metadata", "title=夏の海辺で", "-metadata", "artist=東京事変", "-metadata", "track=3/12",
+                "-metadata", "comment=テスト"]
+    with_cover = ["-i", "cover.jpg", "-map", "0:a", "-map", "1:v", "-c:v", "copy", "-disposition:v", "attached_pic"]
+    for name, args in {
+        "ffmpeg.m4a": (with_cover if made else []) + ["-c:a", "aac", "-b:a", "24k"],
+        "ffmpeg.flac": (with_cover if made else []) + ["-c:a", "flac"],
+        "ffmpeg.ogg": ["-c:a", "libvorbis", "-q:a", "0"],
+        "ffmpeg.opus": ["-c:a", "libopus", "-b:a", "16k"],
+        "ffmpeg.wma": ["-c:a", "wmav2", "-b:a", "32k"],
+        "ffmpeg.aiff": ["-c:a", "pcm_s16be", "-write_id3v2", "1"],
+    }.items():
+        data = s.made("ffmpeg", "-v", "error", "-y", "-i", "tags-src.wav", *args, *metadata, name, out=name)
+        if data:
+            s.put("tags", name, data, MAX_TAGS_SEED)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bin", type=Path, default=ROOT.parent / "build" / "bin",
@@ -271,6 +364,8 @@ def main():
         mpeg_seeds(seeds)
         convwave_seeds(seeds)
         ini_seeds(seeds)
+        tagtext_seeds(seeds)
+        tags_seeds(seeds)
     print(f"{seeds.count} seeds written under {CORPUS}")
     for what in sorted(seeds.skipped):
         print(f"skipped: {what}")

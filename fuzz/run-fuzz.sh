@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 seconds=$2
 shift 2
-[ $# -gt 0 ] || set -- waveinfo mpeg convwave ini
+[ $# -gt 0 ] || set -- waveinfo mpeg convwave ini tagtext tags
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
@@ -22,6 +22,8 @@ for target in "$@"; do
     mpeg) max_len=4096 dict=mpeg.dict ;;
     convwave) max_len=16384 dict=wave.dict ;;
     ini) max_len=4096 dict=ini.dict ;;
+    tagtext) max_len=256 dict=tagtext.dict ;;
+    tags) max_len=16384 dict=tags.dict ;;
     *) echo "run-fuzz: unknown target $target" >&2; exit 2 ;;
     esac
     corpus=$build/fuzz-corpus/$target

@@ -159,26 +159,30 @@ def case_second_instance():
 
 
 def case_close_mid_run():
-    home = Home()
-    out = home.root / "out"
-    out.mkdir()
-    source = home.root / "long.wav"
-    wavgen(source, "--rate", "48000", "--bits", "16", "--channels", "2", "--seconds", "300", "--signal", "sweep")
-    home.write_settings({"SoundPath": str(out) + "/", "TargetFreq": "22050", "TargetMode": "0"})
-    process = home.start(str(source))
-    deadline = time.monotonic() + 30
-    while time.monotonic() < deadline and process.poll() is None and not any(out.iterdir()):
-        time.sleep(0.05)
-    check(any(out.iterdir()), "close mid-run: the conversion had begun")
-    time.sleep(0.2)
-    process.send_signal(signal.SIGTERM)
-    status = finish(process, 30)
-    check(status == 0, f"close mid-run: the program ends with status 0 (got {status})")
-    left = sorted(p.name for p in out.iterdir())
-    check(left == [], f"close mid-run: no partial output and no temporaries (found {left})")
-    check(source.stat().st_size > 0, "close mid-run: the source is untouched")
-    check(home.settings().get("targetfreq") == "22050", "close mid-run: the settings are saved")
-    home.cleanup()
+    # One row at a time on the window's thread, and rows at work on threads of their own (an MP3
+    # encoding, so that the row is still at work when the signal comes).
+    for jobs, extra in (("1", {"TargetMode": "0"}), ("0", {"TargetMode": "3", "Encmp3": "1", "mp3BitRate": "128"})):
+        home = Home()
+        out = home.root / "out"
+        out.mkdir()
+        source = home.root / "long.wav"
+        wavgen(source, "--rate", "48000", "--bits", "16", "--channels", "2", "--seconds", "300", "--signal", "sweep")
+        home.write_settings({"SoundPath": str(out) + "/", "TargetFreq": "22050", "Jobs": jobs, **extra})
+        process = home.start(str(source))
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and process.poll() is None and not any(out.iterdir()):
+            time.sleep(0.05)
+        what = f"close mid-run (Jobs={jobs})"
+        check(any(out.iterdir()), f"{what}: the conversion had begun")
+        time.sleep(0.2)
+        process.send_signal(signal.SIGTERM)
+        status = finish(process, 30)
+        check(status == 0, f"{what}: the program ends with status 0 (got {status})")
+        left = sorted(p.name for p in out.iterdir())
+        check(left == [], f"{what}: no partial output and no temporaries (found {left})")
+        check(source.stat().st_size > 0, f"{what}: the source is untouched")
+        check(home.settings().get("targetfreq") == "22050", f"{what}: the settings are saved")
+        home.cleanup()
 
 
 def window_geometry(title):

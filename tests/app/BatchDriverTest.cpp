@@ -3,8 +3,10 @@
 #include "app/BatchHost.h"
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
+#include "engine/Tags.h"
 #include "engine/WaveMMIO.h"
 #include "tests/app/AppTestFiles.h"
+#include "tests/common/Id3Bytes.h"
 #include "tests/common/ProgramFixture.h"
 
 #include <gtest/gtest.h>
@@ -224,6 +226,87 @@ TEST_F(Driver, TargetFormatWritesNothingAndMp3IsMadeFromTheSourceItself) {
                   Out + (variant == 0 ? "/t.wav" : "/t0" + std::to_string(variant) + ".wav"));
     }
     EXPECT_EQ(OutFiles(), (Names{"t.mp3", "t.wav", "t01.wav", "t02.wav"}));
+}
+
+// The ID3v2 tag at the front of pBytes, or nothing.
+std::size_t TagLength(const Bytes& pBytes) {
+    if (pBytes.size() < 10 || pBytes[0] != 'I' || pBytes[1] != 'D' || pBytes[2] != '3') return 0;
+    return 10 + (std::size_t(pBytes[6]) << 21 | std::size_t(pBytes[7]) << 14 | std::size_t(pBytes[8]) << 7 |
+                 std::size_t(pBytes[9]));
+}
+
+TEST_F(Driver, Mp3OutputsCarryTheSourcesTagsAndWithoutThemAreTheEncodersBytes) {
+    const std::string cover = Id3Bytes::FakeJpeg(2000);
+    ASSERT_TRUE(AppTestFiles::MakeMp3(Dir / "plain.mp3", 1.0, false));
+    const Bytes plain = ReadFile(Dir / "plain.mp3");
+    // Two rows at once, each with its own title: tags must not cross between the workers.
+    const std::string titles[]{Id3Bytes::Sjis::kTitle, Id3Bytes::Sjis::kAlbum};
+    std::vector<Bytes> sources;
+    for (int i = 0; i < 2; ++i) {
+        Bytes bytes = Id3Bytes::ShiftJisTag(cover, titles[i]);
+        bytes.insert(bytes.end(), plain.begin(), plain.end());
+        Source(i == 0 ? "a.mp3" : "b.mp3", bytes);
+        sources.push_back(bytes);
+    }
+    Host.Opts.TargetFreqText = "44100";
+    Host.Opts.Encmp3Enabled = true;
+    Host.Opts.Encmp3 = 1;
+    Host.Opts.Mp3BitRateText = "128";
+    Run->Jobs(2);
+    Start();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(Host.Results.at(i).Detail, "MP3 128 kbit/s, tags copied");
+    const std::string untagged = Dir / "untagged";
+    std::filesystem::create_directories(untagged);
+    Host.Opts.SoundPathText = untagged;
+    Host.Opts.CopyTags = 0;
+    Start();
+
+    EXPECT_EQ(OutFiles(), (Names{"a.mp3", "b.mp3"})) << "no temporary file is left";
+    const std::string readTitles[]{"夏の海辺で", "ピアノ練習曲 第3番"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = i == 0 ? "/a.mp3" : "/b.mp3";
+        const Bytes tagged = ReadFile(Out + name);
+        const Bytes bare = ReadFile(untagged + name);
+        ASSERT_GT(bare.size(), 4u);
+        EXPECT_EQ(TagLength(bare), 0u) << "without tags the file starts with the encoder's first frame";
+        EXPECT_EQ(bare[0], 0xFF);
+        const std::size_t tag = TagLength(tagged);
+        ASSERT_GT(tag, 0u);
+        EXPECT_TRUE(std::equal(tagged.begin() + std::ptrdiff_t(tag), tagged.end(), bare.begin(), bare.end()))
+            << "the tag is all that was added";
+
+        const Tags::TagRecord record = Tags::ReadTags(Out + name);
+        for (const auto& [key, value] : Id3Bytes::kShiftJisFields) {
+            ASSERT_NE(record.Find(key), nullptr) << key;
+            EXPECT_EQ(record.Find(key)->front(), key == "TITLE" ? readTitles[i] : value) << key;
+        }
+        ASSERT_TRUE(record.Cover.has_value());
+        EXPECT_EQ(record.Cover->Data, cover);
+        EXPECT_EQ(ReadFile(Host.Rows[std::size_t(i)]), sources[std::size_t(i)])
+            << "sources are never touched";
+    }
+}
+
+TEST_F(Driver, ATagThatCannotBeReadLeavesTheMp3WithoutTagsAndSaysSoInTheLog) {
+    Support::LogEnabled(1);
+    ASSERT_TRUE(AppTestFiles::MakeMp3(Dir / "plain.mp3", 0.5, false));
+    // The title frame claims 5000 bytes in a tag of 100.
+    Bytes bytes = Id3Bytes::Tag({Id3Bytes::Frame("TIT2", std::string("\0Title", 6), 5000)}, 84);
+    const Bytes plain = ReadFile(Dir / "plain.mp3");
+    bytes.insert(bytes.end(), plain.begin(), plain.end());
+    const std::string source = Source("cut.mp3", bytes);
+    Host.Opts.TargetFreqText = "44100";
+    Host.Opts.Encmp3Enabled = true;
+    Host.Opts.Encmp3 = 1;
+    Host.Opts.Mp3BitRateText = "128";
+    Start();
+    ASSERT_EQ(Outcome(0), RowOutcome::Converted);
+    EXPECT_EQ(Host.Results.at(0).Detail, "MP3 128 kbit/s");
+    EXPECT_EQ(OutFiles(), (Names{"cut.mp3"}));
+    EXPECT_EQ(TagLength(ReadFile(Out + "/cut.mp3")), 0u);
+    EXPECT_NE(Text(Dir / "log/Tolvane.log").find("Tags: the ID3v2 tag holds nothing readable#" + source),
+              std::string::npos);
 }
 
 TEST_F(Driver, EmptyMp3RateFallsThroughToMp2) {

@@ -2,6 +2,7 @@
 #include "engine/WaveMMIO.h"
 #include "tests/app/AppTestFiles.h"
 #include "tests/app/CliRunner.h"
+#include "tests/common/Id3Bytes.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -303,6 +304,38 @@ TEST_F(Cli, InfoPrintsEveryFieldTheReadersFill) {
           std::string("AudioInfo.Text=mp3(44100Hz/128kbps/JointStereo)"), std::string("Length=000'00.062")})
         EXPECT_TRUE(Contains(second, line + "\n")) << line << "\n" << second;
     EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '='), 2 * (1 + 12 + 1 + 17 + 1 + 4));
+}
+
+TEST_F(Cli, TagsAreShownByInfoAndCopiedUnlessNoTagsIsGiven) {
+    ASSERT_TRUE(AppTestFiles::MakeMp3(Dir / "plain.mp3", 0.5, false));
+    Bytes bytes = Id3Bytes::ShiftJisTag(Id3Bytes::FakeJpeg(2000));
+    const Bytes plain = ReadFile(Dir / "plain.mp3");
+    bytes.insert(bytes.end(), plain.begin(), plain.end());
+    const std::string src = Make("in/song.mp3", bytes);
+
+    const Finished info = RunCli(Dir, {"--info", src});
+    EXPECT_EQ(info.ExitCode, 0);
+    for (const std::string line :
+         {"Tag.Title=夏の海辺で", "Tag.Artist=アーティストA/アーティストB", "Tag.Album=ピアノ練習曲 第3番",
+          "Tag.Track=3/12", "Tag.Date=2019-05-04", "Tag.MOOD=静か", "Tag.Picture=image/jpeg 2000 bytes"})
+        EXPECT_TRUE(Contains(info.Output, "\n" + line + "\n")) << line << "\n" << info.Output;
+
+    EXPECT_EQ(RunCli(Dir, {src, "--mp3", "128", "--tags", "--no-tags"}).ExitCode, 2);
+    const std::vector<std::string> common{src,           "--rate", "44100", "--mode",
+                                          "Stereo16bit", "--mp3",  "128",   "--out"};
+    std::vector<std::string> bare = common;
+    bare.insert(bare.end(), {Folder("bare"), "--no-tags"});
+    Finished r = RunCli(Dir, bare);
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "(MP3 128 kbit/s)\n")) << r.Output;
+    EXPECT_EQ(ReadFile(Dir / "bare/song.mp3").at(0), 0xFF);
+    std::vector<std::string> tagged = common;
+    tagged.insert(tagged.end(), {Folder("tagged"), "--tags"});
+    r = RunCli(Dir, tagged);
+    EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+    EXPECT_TRUE(Contains(r.Output, "(MP3 128 kbit/s, tags copied)\n")) << r.Output;
+    const Bytes out = ReadFile(Dir / "tagged/song.mp3");
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 3), "ID3");
 }
 
 TEST_F(Cli, EncodesToMp3AtLegalBitRatesOnly) {

@@ -427,6 +427,36 @@ TEST_F(Window, OptionRulesFollowTheUsersClicks) {
     EXPECT_NE(f.CheckEncmp2.Enabled(), 0);
 }
 
+TEST_F(Window, TheTagsBoxSitsBesideMp3FollowsItAndIsSaved) {
+    FrmMain& f = Open();
+    EXPECT_EQ(f.CheckCopyTags.Caption(), QStringLiteral("タグ"));
+    EXPECT_EQ(f.CheckCopyTags.Value(), 1) << "tags are copied on a first start";
+    EXPECT_NE(f.CheckCopyTags.Enabled(), 0);
+    EXPECT_EQ(f.Options().CopyTags, 1);
+    const QRect box = f.CheckCopyTags.geometry();
+    const QRect rates = f.ComboBitRate[0].geometry();
+    EXPECT_NEAR(box.center().y(), rates.center().y(), 1) << "on the mp3 line";
+    EXPECT_GT(box.left(), rates.right() + f.fontMetrics().horizontalAdvance(QStringLiteral("kbps")))
+        << "right of the rate and its kbps";
+    EXPECT_LE(box.right(), f.width());
+    EXPECT_FALSE(box.intersects(f.Combomp2mode.geometry()));
+
+    Click(f.CheckCopyTags);
+    EXPECT_EQ(f.CheckCopyTags.Value(), 0);
+    EXPECT_EQ(f.Options().CopyTags, 0);
+    Choose(f.ComboMode, QStringLiteral("Mono8bit"));
+    EXPECT_EQ(f.CheckCopyTags.Enabled(), 0) << "no MP3, no tags";
+    Choose(f.ComboMode, QStringLiteral("Stereo16bit"));
+    EXPECT_NE(f.CheckCopyTags.Enabled(), 0);
+    Click(f.CheckDecodeOnly);
+    EXPECT_EQ(f.CheckCopyTags.Enabled(), 0);
+    Click(f.CheckDecodeOnly);
+    f.close();
+    EXPECT_EQ(Support::ReadSetting("CopyTags", std::int32_t(9)), "0");
+    Form.reset();
+    EXPECT_EQ(Open().CheckCopyTags.Value(), 0);
+}
+
 TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {
     FrmMain& f = Open();
     const std::string a = Wav("a.WAV", 22050, 0.5);

@@ -27,7 +27,9 @@ TEST_F(Choices, FirstStartGivesTheWindowDefaults) {
     EXPECT_EQ(c.Mp2BitRate, "") << "the stored 0 matches no entry";
     EXPECT_EQ(c.Mp2Mode, "");
     EXPECT_EQ(c.SoundPath, "");
+    EXPECT_EQ(c.CopyTags, 1) << "tags are copied unless the user said otherwise";
     const BatchOptions o = ChoicesToOptions(c, Mp3, true);
+    EXPECT_EQ(o.CopyTags, 1);
     EXPECT_TRUE(o.Encmp3Enabled);
     EXPECT_EQ(o.Mp3BitRateText, "128");
     EXPECT_TRUE(o.Encmp2Enabled);
@@ -77,10 +79,11 @@ TEST_F(Choices, ShutDownWritesInOrderAndRestartRestores) {
     shown.Encmp2 = 0;
     shown.Mp2BitRateText = "384";
     shown.Mp2ModeText = "DualMono";
+    shown.CopyTags = 0;
     SaveChoices(shown);
     EXPECT_EQ(Text(IniFile()), "[conf]\nSoundPath=/music/out/\nTargetFreq=22050\nTargetMode=5\n"
                                "UseDither=0\nDecodeOnly=1\nEncmp3=1\nEncmp2=0\nmp2BitRate=384\n"
-                               "mp2Mode=DualMono\n");
+                               "mp2Mode=DualMono\nCopyTags=0\n");
     Restart();
     const WindowChoices c = LoadSavedChoices(true);
     EXPECT_EQ(c.SoundPath, "/music/out/");
@@ -91,6 +94,7 @@ TEST_F(Choices, ShutDownWritesInOrderAndRestartRestores) {
     EXPECT_EQ(c.Mp3BitRate, 128) << "not written, so the default";
     EXPECT_EQ(c.Mp2BitRate, "384");
     EXPECT_EQ(c.Mp2Mode, "DualMono");
+    EXPECT_EQ(c.CopyTags, 0);
 }
 
 TEST(ChoiceNames, ModesByNameOrNumber) {
