@@ -353,8 +353,9 @@ bool C_ConvWave::BeginBlocks(const Request&) {
     return true;
 }
 
-std::span<const std::uint8_t> C_ConvWave::ConvertBlock(const Request& pRequest, const SamplePair* pWork,
-                                                       std::int64_t, std::int64_t pOut, bool) {
+std::optional<std::span<const std::uint8_t>> C_ConvWave::ConvertBlock(const Request& pRequest,
+                                                                      const SamplePair* pWork, std::int64_t,
+                                                                      std::int64_t pOut, bool) {
     const std::int32_t sourceRate = pRequest.Source.SamplesPerSec;
     const std::int64_t k =
         pRequest.Freq < sourceRate ? std::max<std::int64_t>(1, std::int64_t(std::floor(pRequest.Ratio))) : 1;
@@ -379,7 +380,7 @@ std::span<const std::uint8_t> C_ConvWave::ConvertBlock(const Request& pRequest, 
         PackValues(reinterpret_cast<const std::int32_t*>(c_Resampled.data()), 2 * pOut, pRequest.Bit,
                    c_Packed.data());
     }
-    return {c_Packed.data(), outBytes};
+    return std::span<const std::uint8_t>(c_Packed.data(), outBytes);
 }
 
 int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
@@ -433,9 +434,9 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
     std::int64_t written = 0;
     double done = 0;
     std::int32_t cancel = 0;
-    bool ioFailed = !BeginBlocks(request);
+    bool failed = !BeginBlocks(request);
     BlockStep step = NextBlock(total, done, block, ratio);
-    while (!ioFailed && step.M != 0) {
+    while (!failed && step.M != 0) {
         const std::int64_t n = step.N;
         const std::int64_t frames = n + spare;
         const auto rawBytes = std::size_t(frames * srcAlign);
@@ -449,7 +450,7 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         // The bytes were there when the conversion started: a source that vanished or shrank since
         // would only turn into silence, so the file fails instead.
         if (got < std::int64_t(wanted)) {
-            ioFailed = true;
+            failed = true;
             break;
         }
         // What a fresh zero-filled array would hold past the bytes read.
@@ -460,14 +461,14 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         Unpack(src.Mode, c_Raw.data(), workFrames, c_Work.data());
 
         const BlockStep next = NextBlock(total, done + double(n), block, ratio);
-        const std::span<const std::uint8_t> out =
-            ConvertBlock(request, c_Work.data(), n, step.M, next.M == 0);
+        const auto out = ConvertBlock(request, c_Work.data(), n, step.M, next.M == 0);
         // A lost block (full disk, I/O error) would leave a file that looks complete: fail instead.
-        if (!out.empty() && !Support::WriteFileAt(out.data(), out.size(), -1, target, pTargetFN)) {
-            ioFailed = true;
+        if (!out ||
+            (!out->empty() && !Support::WriteFileAt(out->data(), out->size(), -1, target, pTargetFN))) {
+            failed = true;
             break;
         }
-        written += std::int64_t(out.size());
+        written += std::int64_t(out->size());
         done += double(n);
         step = next;
 
@@ -477,14 +478,14 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         if (c_Canceled != 0) break;
     }
 
-    if (c_Canceled == 0 && !ioFailed && (written & 1) != 0 && pCh == 1) {
+    if (c_Canceled == 0 && !failed && (written & 1) != 0 && pCh == 1) {
         std::vector<std::uint8_t> silence(std::size_t(targetFrameBytes), 0);
         if (pBit == 8) silence[0] = 128;
-        ioFailed = !Support::WriteFileAt(silence.data(), silence.size(), -1, target, pTargetFN);
+        failed = !Support::WriteFileAt(silence.data(), silence.size(), -1, target, pTargetFN);
     }
-    if (c_Canceled == 0 && !ioFailed)
-        ioFailed = !WaveMMIO::FixWaveHeader(pTargetFN, 0, 0, target) || !target.Close();
-    if (c_Canceled != 0 || ioFailed) {
+    if (c_Canceled == 0 && !failed)
+        failed = !WaveMMIO::FixWaveHeader(pTargetFN, 0, 0, target) || !target.Close();
+    if (c_Canceled != 0 || failed) {
         target.Close();
         Support::DeleteFileSafe(pTargetFN);
         return 0;

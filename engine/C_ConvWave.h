@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -56,9 +57,11 @@ protected:
     virtual bool BeginBlocks(const Request& pRequest);
     // The target bytes of one block: pFrames source frames at 24-bit scale in pWork (spare frames,
     // the look-ahead and then silence, follow them) make pOut target frames. pLast: none follows.
-    // The bytes stay valid until the next call.
-    virtual std::span<const std::uint8_t> ConvertBlock(const Request& pRequest, const SamplePair* pWork,
-                                                       std::int64_t pFrames, std::int64_t pOut, bool pLast);
+    // The bytes stay valid until the next call; nothing when the block cannot be converted.
+    virtual std::optional<std::span<const std::uint8_t>> ConvertBlock(const Request& pRequest,
+                                                                      const SamplePair* pWork,
+                                                                      std::int64_t pFrames, std::int64_t pOut,
+                                                                      bool pLast);
     // After the last block on every way out, also a failed or stopped one.
     virtual void EndBlocks() noexcept {}
 
