@@ -3,6 +3,7 @@
 #include "app/BatchFile.h"
 #include "app/WindowChoices.h"
 #include "engine/C_ConvWave.h"
+#include "engine/C_ConvWaveHQ.h"
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
@@ -322,10 +323,10 @@ void BatchDriver::FinishRun() {
 }
 
 // The controls are read when the row reaches them, as the window always has: the target rate and
-// mode once at Start, the output folder at the row's start, decode-only after decoding, dither at
-// the conversion and the encoder choices at the output, so that a change made during a run reaches
-// the rows that get there afterwards. The repeated reads are meant. A parallel row reads the
-// snapshot taken at its start instead.
+// mode once at Start, the output folder at the row's start, decode-only after decoding, dither and
+// high quality at the conversion and the encoder choices at the output, so that a change made during a run
+// reaches the rows that get there afterwards. The repeated reads are meant. A parallel row reads the snapshot
+// taken at its start instead.
 BatchOptions BatchDriver::Options(const Row& pRow) const {
     return pRow.Snapshot ? *pRow.Snapshot : c_Host.Options();
 }
@@ -437,9 +438,7 @@ BatchDriver::Outcome BatchDriver::Decode(Row& pRow) {
     if (Outcome end = Used(pRow, false)) return end;
     pRow.Info = WaveMMIO::GetWaveInfo(decoded);
     if (pRow.Info.Valid == 0)
-        return Failed(watch.Stalled ? "decoding stalled"
-                      : noReader    ? kNoReader
-                                    : "cannot decode");
+        return Failed(watch.Stalled ? "decoding stalled" : noReader ? kNoReader : "cannot decode");
     pRow.Current = decoded;
     // Only a decoded file is written as it came out of the decoder; PCM sources are converted.
     pRow.DecodeOnly = Options(pRow).DecodeOnly != 0;
@@ -453,6 +452,10 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     if (WaveMMIO::FramesPresent(info) == 0) return Failed(kNoAudio);
     if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget) return Failed("no target mode selected");
     if (pTarget.Rate <= 0) return Failed("no target rate selected");
+    const BatchOptions options = Options(pRow);
+    if (options.HighQuality != 0 && !C_ConvWaveHQ::RatesSupported(info.SamplesPerSec, pTarget.Rate))
+        return Failed("high quality converts rates at most 256 times apart; this file is " +
+                      std::to_string(info.SamplesPerSec) + " Hz");
     const int bits = WaveMode::Bits(pTarget.Mode);
     const int channels = WaveMode::Channels(pTarget.Mode);
     const std::string converted = Temporary(pRow, "~conv", ".wav");
@@ -464,13 +467,14 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     Show(pRow, 1, converted, true);
     int ok = 0;
     {
-        C_ConvWave CW;
-        CW.BlockPause(c_BlockPause);
+        const std::unique_ptr<C_ConvWave> CW =
+            options.HighQuality != 0 ? std::make_unique<C_ConvWaveHQ>() : std::make_unique<C_ConvWave>();
+        CW->BlockPause(c_BlockPause);
         QObject::connect(
-            &CW, &C_ConvWave::Prog, &CW,
+            CW.get(), &C_ConvWave::Prog, CW.get(),
             [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection);
-        ok = CW.ConvWave(pRow.Current, converted, pTarget.Rate, std::int16_t(bits), std::int16_t(channels),
-                         Options(pRow).UseDither != 0 ? 1 : 0, 0);
+        ok = CW->ConvWave(pRow.Current, converted, pTarget.Rate, std::int16_t(bits), std::int16_t(channels),
+                          options.UseDither != 0 ? 1 : 0, 0);
     }
     if (Outcome end = Used(pRow, ok != 0)) return end;
     if (ok == 0) return Failed("conversion failed (unreadable data, no space, or too large for WAV)");

@@ -19,6 +19,7 @@ struct WindowChoices {
     int Mode = 3;
     int DecodeOnly = 0;
     int UseDither = 1;
+    int HighQuality = 0;
     int Encmp3 = 0;
     // The MP3 rate to select when the codec offers it.
     std::int32_t Mp3BitRate = 128;
@@ -37,8 +38,8 @@ struct WindowChoices {
 [[nodiscard]] WindowChoices LoadSavedChoices(bool pMp2Available);
 
 // Shut-down: writes what the window's controls show, in the window's order and spellings
-// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word).
-// The first error ends the writing.
+// ("mp2BitRate" with a capital B; rates only when their text is numeric; "mp2Mode" as its word),
+// then "HighQuality". The first error ends the writing.
 void SaveChoices(const BatchOptions& pShown);
 
 // The option values the driver reads, with the enabled states the window would give the
