@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <future>
+#include <memory>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -124,6 +125,30 @@ void Requantise(int pBits, const float* pIn, std::size_t pCount, std::size_t pSt
         Requantise<24, Dither>(pIn, pCount, pStride, pNoise, pOut);
 }
 
+// A growing run of samples. New room is not cleared, as every sample is written before it is read.
+struct Samples {
+    std::unique_ptr<float[]> Data;
+    std::size_t Size = 0;
+    std::size_t Capacity = 0;
+
+    // Room for pCount samples after the first Size.
+    float* Room(std::size_t pCount) {
+        if (Capacity < Size + pCount) {
+            const std::size_t capacity = std::max(Size + pCount, 2 * Capacity);
+            auto data = std::make_unique_for_overwrite<float[]>(capacity);
+            std::copy_n(Data.get(), Size, data.get());
+            Data = std::move(data);
+            Capacity = capacity;
+        }
+        return Data.get() + Size;
+    }
+
+    void DropFront(std::size_t pCount) noexcept {
+        std::copy(Data.get() + pCount, Data.get() + Size, Data.get());
+        Size -= pCount;
+    }
+};
+
 // One channel's way through the filter. Each block's samples are filtered on a thread of their own
 // while the next block is read and the one before is written; the output joins Ready when the
 // next block collects it.
@@ -133,17 +158,11 @@ struct Channel {
     double OutPerIn = 1;
     // The block being filtered, and what the filter made of it: the job's alone while it runs.
     std::vector<float> In;
-    std::vector<float> Made;
-    std::size_t MadeCount = 0;
+    Samples Made;
     // Samples ready to be written; the filter's output runs behind its input.
-    std::vector<float> Ready;
+    Samples Ready;
     // Declared last: it is waited for before the buffers go.
     std::future<bool> Job;
-
-    float* Room(std::size_t pCount) {
-        if (Made.size() < MadeCount + pCount) Made.resize(std::max(MadeCount + pCount, 2 * Made.size()));
-        return Made.data() + MadeCount;
-    }
 
     // The job: pCount samples of In through the filter, in pieces that stay in the cache. What the
     // filter makes beyond the room given stays in it for the next call, so that a burst never piles
@@ -154,20 +173,20 @@ struct Channel {
             const auto room = std::size_t(double(piece) * OutPerIn) + 256;
             std::size_t taken = 0;
             std::size_t made = 0;
-            if (soxr_process(Filter.get(), In.data() + used, piece, &taken, Room(room), room, &made) !=
+            if (soxr_process(Filter.get(), In.data() + used, piece, &taken, Made.Room(room), room, &made) !=
                     nullptr ||
                 (taken == 0 && made == 0))
                 return false;
-            MadeCount += made;
+            Made.Size += made;
             used += taken;
         }
-        while (pLast && MadeCount < pWanted) {
+        while (pLast && Made.Size < pWanted) {
             std::size_t made = 0;
-            const std::size_t room = pWanted - MadeCount;
-            if (soxr_process(Filter.get(), nullptr, 0, nullptr, Room(room), room, &made) != nullptr)
+            const std::size_t room = pWanted - Made.Size;
+            if (soxr_process(Filter.get(), nullptr, 0, nullptr, Made.Room(room), room, &made) != nullptr)
                 return false;
             if (made == 0) break;
-            MadeCount += made;
+            Made.Size += made;
         }
         return true;
     }
@@ -176,8 +195,13 @@ struct Channel {
     bool Collect() {
         if (!Job.valid()) return true;
         const bool ok = Job.get();
-        Ready.insert(Ready.end(), Made.begin(), Made.begin() + std::ptrdiff_t(MadeCount));
-        MadeCount = 0;
+        if (Ready.Size == 0) {
+            std::swap(Ready, Made);
+        } else {
+            std::copy_n(Made.Data.get(), Made.Size, Ready.Room(Made.Size));
+            Ready.Size += Made.Size;
+        }
+        Made.Size = 0;
         return ok;
     }
 };
@@ -259,13 +283,13 @@ std::optional<std::span<const std::uint8_t>> C_ConvWaveHQ::ConvertBlock(const Re
         if (!c.Collect()) return std::nullopt;
         const int which = s.Channels.size() == 1 ? -1 : int(index);
         if (!c.Filter) {
-            c.Ready.resize(c.Ready.size() + frames);
-            Take(pWork, frames, which, c.Ready.data() + c.Ready.size() - frames);
+            Take(pWork, frames, which, c.Ready.Room(frames));
+            c.Ready.Size += frames;
             continue;
         }
         if (c.In.size() < frames) c.In.resize(frames);
         Take(pWork, frames, which, c.In.data());
-        const std::size_t wanted = s.Owed > c.Ready.size() ? s.Owed - c.Ready.size() : 0;
+        const std::size_t wanted = s.Owed > c.Ready.Size ? s.Owed - c.Ready.Size : 0;
         // When no thread can be started, the job runs when it is collected.
         c.Job = std::async(std::launch::async | std::launch::deferred,
                            [&c, frames, pLast, wanted] { return c.Run(frames, pLast, wanted); });
@@ -274,12 +298,15 @@ std::optional<std::span<const std::uint8_t>> C_ConvWaveHQ::ConvertBlock(const Re
         for (Channel& c : s.Channels) {
             if (!c.Collect()) return std::nullopt;
             // The filter may end a frame short of the block rule's count: silence makes it up.
-            if (c.Ready.size() < s.Owed) c.Ready.resize(s.Owed, 0.0f);
+            if (c.Ready.Size < s.Owed) {
+                std::fill_n(c.Ready.Room(s.Owed - c.Ready.Size), s.Owed - c.Ready.Size, 0.0f);
+                c.Ready.Size = s.Owed;
+            }
         }
     }
     std::size_t ready = s.Owed;
     for (const Channel& c : s.Channels)
-        ready = std::min(ready, c.Ready.size());
+        ready = std::min(ready, c.Ready.Size);
 
     // Each target channel into its places in the frames; a one-channel signal fills both.
     const auto sampleBytes = std::size_t(pRequest.Bit / 8);
@@ -287,7 +314,7 @@ std::optional<std::span<const std::uint8_t>> C_ConvWaveHQ::ConvertBlock(const Re
     const std::size_t bytes = ready * frameBytes;
     if (s.Packed.size() < bytes) s.Packed.resize(bytes);
     for (std::size_t index = 0; index < std::size_t(pRequest.Ch); ++index) {
-        const float* in = s.Channels[std::min(index, s.Channels.size() - 1)].Ready.data();
+        const float* in = s.Channels[std::min(index, s.Channels.size() - 1)].Ready.Data.get();
         std::uint8_t* out = s.Packed.data() + index * sampleBytes;
         if (s.Dither)
             Requantise<true>(pRequest.Bit, in, ready, frameBytes, s.Noise[index], out);
@@ -295,7 +322,7 @@ std::optional<std::span<const std::uint8_t>> C_ConvWaveHQ::ConvertBlock(const Re
             Requantise<false>(pRequest.Bit, in, ready, frameBytes, s.Noise[index], out);
     }
     for (Channel& c : s.Channels)
-        c.Ready.erase(c.Ready.begin(), c.Ready.begin() + std::ptrdiff_t(ready));
+        c.Ready.DropFront(ready);
     s.Owed -= ready;
     return std::span<const std::uint8_t>(s.Packed.data(), bytes);
 }
