@@ -1,5 +1,6 @@
 // tolvane-shots OUT_DIR FILE...: the window in the states a new user sees, saved as PNG files:
-// idle, with the given files listed, with decode-only checked, and during a run.
+// idle, with the given files listed, with decode-only checked, with high quality checked, and during
+// a run.
 #include "app/BatchDriver.h"
 #include "app/FrmMain.h"
 #include "support/FileUtil.h"
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
     ok = Save(form, out, "decode-only") && ok;
     form.CheckDecodeOnly.Value(0);
     form.CheckDecodeOnly_Click();
+    form.CheckHighQuality.Value(1);
+    ok = Save(form, out, "high-quality") && ok;
+    form.CheckHighQuality.Value(0);
 
     // The run lets events through between blocks: the shot is taken from inside it.
     const QString runOut = QDir(home).filePath(QStringLiteral("out"));
