@@ -56,8 +56,9 @@ protected:
     // Before the first block; false refuses the conversion (the target is then deleted).
     virtual bool BeginBlocks(const Request& pRequest);
     // The target bytes of one block: pFrames source frames at 24-bit scale in pWork (spare frames,
-    // the look-ahead and then silence, follow them) make pOut target frames. pLast: none follows.
-    // The bytes stay valid until the next call; nothing when the block cannot be converted.
+    // the look-ahead and then silence, follow them) are worth pOut target frames. A stage may write
+    // some of them with later blocks, all by the last (pLast). The bytes stay valid until the next
+    // call; nothing when the block cannot be converted.
     virtual std::optional<std::span<const std::uint8_t>> ConvertBlock(const Request& pRequest,
                                                                       const SamplePair* pWork,
                                                                       std::int64_t pFrames, std::int64_t pOut,

@@ -307,6 +307,8 @@ std::optional<std::span<const std::uint8_t>> C_ConvWaveHQ::ConvertBlock(const Re
     std::size_t ready = s.Owed;
     for (const Channel& c : s.Channels)
         ready = std::min(ready, c.Ready.Size);
+    // At a low source rate the filter's first output can be blocks away.
+    if (ready == 0) return std::span<const std::uint8_t>();
 
     // Each target channel into its places in the frames; a one-channel signal fills both.
     const auto sampleBytes = std::size_t(pRequest.Bit / 8);

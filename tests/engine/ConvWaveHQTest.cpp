@@ -222,6 +222,7 @@ TEST_F(ConvWaveHQ, LengthAndHeaderFollowTheExactConverter) {
         {22050, 2, 16, 5, 22050, 1, 8},
         // 256 times apart, the most taken: the filter's output runs far behind its input.
         {750, 1, 16, 750 * 11 + 3, 192000, 1, 16},
+        {100, 2, 16, 100 * 12 + 1, 8000, 2, 24}, // the first blocks make nothing yet
         {2048000, 2, 16, 2048000 + 7, 8000, 2, 24},
     };
     C_ConvWave exact;
