@@ -1076,7 +1076,11 @@ def quality_section(items, exes, cli, bin_dir, env, load_start, alone):
               "- ÷ high quality: the row's median over the high-quality row's; above 1 is slower than it. CPU s is "
               "user + system time of all threads, so a row on two processors can show more CPU than wall time.",
               "- Dither: Tolvane high quality and sox add triangular dither when going to 16 bits; ffmpeg's resamplers "
-              "do not by default."] + [f"- {n}" for n in explained]
+              "do not by default.",
+              "- Processors: libsoxr at its very-high-quality setting spends more processor time on this file than "
+              "ffmpeg's whole run, so high quality keeps ahead of ffmpeg's default only with both channels' filters "
+              "on processors of their own; the one-processor row (taskset -c 0) shows it on one."
+              ] + [f"- {n}" for n in explained]
     for tool, remark in it.remarks.items():
         lines.append(f"- Output check, {it.label}, {tool}: {remark}")
     for tool, error in it.errors.items():
