@@ -3,6 +3,7 @@
 #include "app/BatchFile.h"
 #include "app/WindowChoices.h"
 #include "engine/C_ConvWave.h"
+#include "engine/C_ConvWaveHQ.h"
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
@@ -380,10 +381,10 @@ void BatchDriver::FinishRun() {
 }
 
 // The controls are read when the row reaches them, as the window always has: the target rate and
-// mode once at Start, the output folder at the row's start, decode-only after decoding, dither at
-// the conversion and the encoder choices at the output, so that a change made during a run reaches
-// the rows that get there afterwards. The repeated reads are meant. A parallel row reads the
-// snapshot taken at its start instead.
+// mode once at Start, the output folder at the row's start, decode-only after decoding, dither and
+// high quality at the conversion and the encoder choices at the output, so that a change made during a run
+// reaches the rows that get there afterwards. The repeated reads are meant. A parallel row reads the snapshot
+// taken at its start instead.
 BatchOptions BatchDriver::Options(const Row& pRow) const {
     return pRow.Snapshot ? *pRow.Snapshot : c_Host.Options();
 }
@@ -534,6 +535,9 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     if (WaveMMIO::FramesPresent(info) == 0) return Failed(FailReason::NoAudio);
     if (pTarget.Mode < 0 || pTarget.Mode > WaveMode::kLastTarget) return Failed(FailReason::NoTargetMode);
     if (pTarget.Rate <= 0) return Failed(FailReason::NoTargetRate);
+    const BatchOptions options = Options(pRow);
+    if (options.HighQuality != 0 && !C_ConvWaveHQ::RatesSupported(info.SamplesPerSec, pTarget.Rate))
+        return Failed(FailReason::RatesTooFarApart, std::to_string(info.SamplesPerSec));
     const int bits = WaveMode::Bits(pTarget.Mode);
     const int channels = WaveMode::Channels(pTarget.Mode);
     const std::string converted = Temporary(pRow, "~conv", ".wav");
@@ -545,15 +549,16 @@ BatchDriver::Outcome BatchDriver::Convert(Row& pRow, const Target& pTarget) {
     Show(pRow, 1, converted, false);
     int ok = 0;
     {
-        C_ConvWave CW;
+        const std::unique_ptr<C_ConvWave> CW =
+            options.HighQuality != 0 ? std::make_unique<C_ConvWaveHQ>() : std::make_unique<C_ConvWave>();
         // The pause lets a window breathe while it works on the window's own thread; a worker
         // needs none.
-        CW.BlockPause(pRow.OnLane.Parallel ? 0 : c_BlockPause);
+        CW->BlockPause(pRow.OnLane.Parallel ? 0 : c_BlockPause);
         QObject::connect(
-            &CW, &C_ConvWave::Prog, &CW,
+            CW.get(), &C_ConvWave::Prog, CW.get(),
             [&](float pRate, std::int32_t& pCancel) { Prog(pRow, pRate, pCancel); }, Qt::DirectConnection);
-        ok = CW.ConvWave(pRow.Current, converted, pTarget.Rate, std::int16_t(bits), std::int16_t(channels),
-                         Options(pRow).UseDither != 0 ? 1 : 0, 0);
+        ok = CW->ConvWave(pRow.Current, converted, pTarget.Rate, std::int16_t(bits), std::int16_t(channels),
+                          options.UseDither != 0 ? 1 : 0, 0);
     }
     if (Outcome end = Used(pRow, ok != 0)) return end;
     if (ok == 0) {

@@ -12,6 +12,8 @@ struct BatchOptions {
     int TargetModeIndex = 3;
     int DecodeOnly = 0;
     int UseDither = 1;
+    // The filtering converter instead of the exact one; "dither" then means real dither.
+    int HighQuality = 0;
     bool Encmp3Enabled = false;
     int Encmp3 = 0;
     std::string Mp3BitRateText;

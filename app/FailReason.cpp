@@ -11,7 +11,7 @@ struct Words {
 };
 
 // "{}" stands for the place; a place a text does not mention follows it after ": ".
-constexpr std::array<Words, 17> kWords = {{
+constexpr std::array<Words, 18> kWords = {{
     {FailReason::None, "", ""},
     {FailReason::SourceMissing, "file not found", "ファイルが見つかりません（移動または削除されました）"},
     {FailReason::SourceVanished, "the file went away during the conversion",
@@ -34,6 +34,8 @@ constexpr std::array<Words, 17> kWords = {{
      "MP3 にエンコードできません（読めないデータか、空き容量の不足です）"},
     {FailReason::CommandFile, "the MP2 command file cannot be written",
      "MP2 エンコード用のコマンドファイルを作成できません"},
+    {FailReason::RatesTooFarApart, "high quality converts rates at most 256 times apart; this file is {} Hz",
+     "高音質の変換では 256 倍を超えて離れたサンプリング周波数は扱えません（このファイルは {} Hz）"},
     {FailReason::Unexpected, "unexpected error", "予期しないエラーが起きました"},
 }};
 

@@ -21,6 +21,7 @@ enum class FailReason {
     ConversionFailed, // the converter did not finish its file
     EncodingFailed,   // the MP3 encoder did not finish its file
     CommandFile,      // the MP2 command file could not be written (place: its path)
+    RatesTooFarApart, // high quality converts rates at most 256 times apart (place: the file's rate)
     Unexpected,       // an error the driver trapped
 };
 

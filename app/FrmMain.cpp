@@ -104,6 +104,7 @@ FrmMain::FrmMain(QWidget* pParent)
     , ComboMode(this)
     , CheckDecodeOnly(this)
     , CheckUseDither(this)
+    , CheckHighQuality(this)
     , LV(this)
     , ComboBitRate{QComboBox(this), QComboBox(this)}
     , CheckEncmp3(this)
@@ -240,6 +241,8 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     CheckEncmp2.Gradhdc(CheckDecodeOnly.Gradhdc());
     CheckCopyTags.Gradhdc(CheckDecodeOnly.Gradhdc());
     SetUpCheckBox(CheckUseDither, "ディザ", pSaved.UseDither, 9, 1);
+    CheckHighQuality.Gradhdc(CheckDecodeOnly.Gradhdc());
+    SetUpCheckBox(CheckHighQuality, "高音質", pSaved.HighQuality, 9, 1);
 
     LV.NumData(3);
     LV.NumAux(3);
@@ -300,6 +303,7 @@ void FrmMain::LayOut() {
     PlaceControl(CheckDecodeOnly, ComboFreq, 2, 0, 2, LeftOf(PictureInfo));
     CheckUseDither.move(Pixels(1920), CheckUseDither.y());
     PlaceControl(CheckUseDither, ComboFreq, 2, 0, 0);
+    PlaceControl(CheckHighQuality, CheckUseDither, 1, 300, 1);
 
     SetDesign(LV, {kMargin, 0, inner - 2 * kMargin, 4320 + taller});
     PlaceControl(LV, ComboFreq, 0, gap, 2, LeftOf(PictureInfo));
@@ -345,7 +349,7 @@ void FrmMain::PaintBackground() {
     Skin::PaintSkin(painter, rect(), Skin::kBackground);
     Skin::PaintSkin(painter, rect(), Skin::kFaceQuiet);
     painter.end();
-    for (UC_Check* check : {&CheckDecodeOnly, &CheckUseDither, &CheckEncmp3, &CheckCopyTags, &CheckEncmp2})
+    for (UC_Check* check : {&CheckDecodeOnly, &CheckUseDither, &CheckHighQuality, &CheckEncmp3, &CheckCopyTags, &CheckEncmp2})
         check->SetBGPic(LeftOf(*check), TopOf(*check), &c_Background);
     update();
 }
@@ -493,6 +497,7 @@ void FrmMain::CheckDecodeOnly_Click() {
     ComboFreq.setEnabled(enabled);
     ComboMode.setEnabled(enabled);
     CheckUseDither.Enabled(enabled ? -1 : 0);
+    CheckHighQuality.Enabled(enabled ? -1 : 0);
     ComboBitRate[1].setEnabled(enabled);
     Combomp2mode.setEnabled(enabled);
     CheckEncmp2.Enabled(enabled ? -1 : 0);
@@ -515,6 +520,8 @@ void FrmMain::SetTabOrder() {
         &Combomp2mode,    &TextSoundPath,   &CtrButtons};
     for (std::size_t i = 1; i < std::size(chain); ++i)
         setTabOrder(chain[i - 1], chain[i]);
+    // Moved in behind the dither box, where it stands on the screen.
+    setTabOrder(&CheckUseDither, &CheckHighQuality);
 }
 
 void FrmMain::ConnectEvents() {

@@ -115,6 +115,7 @@ public:
     QComboBox ComboMode;
     UC_Check CheckDecodeOnly;
     UC_Check CheckUseDither;
+    UC_Check CheckHighQuality;
     UC_ListView LV;
     std::array<QComboBox, 2> ComboBitRate;
     UC_Check CheckEncmp3;

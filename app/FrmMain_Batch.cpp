@@ -158,6 +158,7 @@ BatchOptions FrmMain::Options() const {
     o.TargetModeIndex = ComboMode.currentIndex();
     o.DecodeOnly = CheckDecodeOnly.Value();
     o.UseDither = CheckUseDither.Value();
+    o.HighQuality = CheckHighQuality.Value();
     o.Encmp3Enabled = CheckEncmp3.Enabled() != 0;
     o.Encmp3 = CheckEncmp3.Value();
     o.Mp3BitRateText = ComboBitRate[0].currentText().toStdString();

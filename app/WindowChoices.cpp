@@ -52,6 +52,7 @@ WindowChoices LoadSavedChoices(bool pMp2Available) {
     c.Mode = mode.ListIndex();
     c.DecodeOnly = Support::IntegerOrZero(ReadSetting("DecodeOnly", std::int32_t(0)));
     c.UseDither = Support::IntegerOrZero(ReadSetting("UseDither", std::int32_t(1)));
+    c.HighQuality = Support::IntegerOrZero(ReadSetting("HighQuality", std::int32_t(0)));
     c.Encmp3 = Support::IntegerOrZero(ReadSetting("Encmp3", std::int32_t(0)));
     c.Mp3BitRate = Support::IntegerOrZero(ReadSetting("mp3BitRate", std::int32_t(128)));
     c.Mp2BitRate = SelectText(Mp2BitRateTexts(), ReadSetting("mp2bitRate", std::int32_t(0)));
@@ -91,6 +92,7 @@ void SaveChoices(const BatchOptions& pShown) {
         WriteSetting("mp2Mode", pShown.Mp2ModeText);
         // A choice of Tolvane's own, after the window's keys.
         WriteSetting("CopyTags", std::int32_t(pShown.CopyTags));
+        WriteSetting("HighQuality", std::int32_t(pShown.HighQuality));
         return 0;
     });
 }
@@ -102,6 +104,7 @@ BatchOptions ChoicesToOptions(const WindowChoices& pChoices, C_mp3acm& pEncoder,
     o.TargetModeIndex = pChoices.Mode;
     o.DecodeOnly = pChoices.DecodeOnly;
     o.UseDither = pChoices.UseDither;
+    o.HighQuality = pChoices.HighQuality;
     o.Encmp3 = pChoices.Encmp3;
     if (enabled && (pChoices.Mode == 2 || pChoices.Mode == 3)) {
         ListComboBox rates;

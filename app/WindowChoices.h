@@ -19,6 +19,7 @@ struct WindowChoices {
     int Mode = 3;
     int DecodeOnly = 0;
     int UseDither = 1;
+    int HighQuality = 0;
     int Encmp3 = 0;
     // The MP3 rate to select when the codec offers it.
     std::int32_t Mp3BitRate = 128;
@@ -42,7 +43,7 @@ struct WindowChoices {
 
 // Shut-down: writes what the window's controls show, in the window's order and spellings
 // ("mp2BitRate" with a capital B; the three rates only when their text is numeric, so that a stored
-// rate no entry matches is not overwritten; "mp2Mode" as its word).
+// rate no entry matches is not overwritten; "mp2Mode" as its word), then Tolvane's own choices.
 // The first error ends the writing.
 void SaveChoices(const BatchOptions& pShown);
 

@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
     std::optional<std::string> modeText;
     bool dither = false;
     bool noDither = false;
+    bool highQuality = false;
+    bool noHighQuality = false;
     bool decodeOnly = false;
     bool noDecodeOnly = false;
     std::optional<std::int32_t> mp3;
@@ -98,8 +100,14 @@ int main(int argc, char** argv) {
                    "4 Mono24bit, 5 Stereo24bit" +
                        Saved(choices.Mode >= 0 ? WaveMMIO::WaveModeName(choices.Mode) : std::string()));
     app.add_flag("--dither", dither,
-                 "interpolate when resampling" + Saved(std::to_string(choices.UseDither)));
-    app.add_flag("--no-dither", noDither, "pick the nearest sample when resampling");
+                 "interpolate when resampling; with --high-quality, dither when the depth shrinks" +
+                     Saved(std::to_string(choices.UseDither)));
+    app.add_flag("--no-dither", noDither,
+                 "pick the nearest sample when resampling; with --high-quality, round without dither");
+    app.add_flag("--high-quality", highQuality,
+                 "convert with a very-high-quality filtering resampler and real requantisation" +
+                     Saved(std::to_string(choices.HighQuality)));
+    app.add_flag("--no-high-quality", noHighQuality, "convert with the exact, fastest converter");
     app.add_flag("--decode-only", decodeOnly,
                  "write decoded files as they come out of the decoder, without conversion or encoding" +
                      Saved(std::to_string(choices.DecodeOnly)));
@@ -153,6 +161,8 @@ int main(int argc, char** argv) {
     }
     if (dither && noDither) return Usage("--dither and --no-dither cannot be combined");
     if (dither || noDither) choices.UseDither = dither ? 1 : 0;
+    if (highQuality && noHighQuality) return Usage("--high-quality and --no-high-quality cannot be combined");
+    if (highQuality || noHighQuality) choices.HighQuality = highQuality ? 1 : 0;
     if (decodeOnly && noDecodeOnly) return Usage("--decode-only and --no-decode-only cannot be combined");
     if (decodeOnly || noDecodeOnly) choices.DecodeOnly = decodeOnly ? 1 : 0;
     if (tags && noTags) return Usage("--tags and --no-tags cannot be combined");

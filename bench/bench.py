@@ -3,7 +3,7 @@
 
 Usage (from the repository root, after a Release build; `make bench` builds and runs it):
     python3 bench/bench.py --bin build-release/bin [--runs 5] [--batch-runs 3] [--quick]
-                           [--only pcm,decode,encode,info,batch,parallel,tags,list,window] [--baseline DIR]
+                           [--only pcm,decode,encode,info,batch,parallel,tags,quality,list,window] [--baseline DIR]
                            [--write bench/RESULTS.md]
 
 Covers PCM conversion, decoding, MP3 encoding, file information and a batch of 40 mixed files, the
@@ -13,10 +13,13 @@ run, offscreen, with one and with several rows at once, beside tolvane-cli), a b
 files to MP3 with and without the tags copied (group "tags", a section of its own), and (groups "list" and
 "window") the list view's model operations and repaints and the main window's start, intake and
 memory, timed in-process by tolvane-bench-list and tolvane-bench-window. With --only naming just
-the groups that have sections of their own (parallel, tags, list, window), --write replaces only those
+the groups that have sections of their own (parallel, tags, quality, list, window), --write replaces only those
 sections of the file.
 Inputs are generated into bench/work/in (kept between runs); everything else also stays in
-bench/work. The report goes to standard output (and to --write), progress to standard error.
+bench/work. The group "quality" times the high-quality converter against the exact one, sox
+`rate -v` and ffmpeg (default and soxr), and adds the resampling quality table of bench/quality.py
+(alias and image levels, signal-to-noise, pass band; needs numpy) in a section of its own.
+The report goes to standard output (and to --write), progress to standard error.
 The exit status is 0 even when a target is missed (look for MISSED); 1 when tolvane-cli fails.
 """
 
@@ -45,11 +48,12 @@ CONFIG = WORK / "config"
 GNU_TIME = "/usr/bin/time"
 
 TOLVANE = "tolvane-cli"
-GROUPS = ("pcm", "decode", "encode", "info", "batch", "parallel", "tags")
+GROUPS = ("pcm", "decode", "encode", "info", "batch", "parallel", "tags", "quality")
 # Groups reported in a section of their own rather than in the main table.
-OWN_SECTION = ("parallel", "tags")
+OWN_SECTION = ("parallel", "tags", "quality")
 PARALLEL_HEADING = "## Parallel batches"
 TAGS_HEADING = "## Tags in MP3 outputs"
+QUALITY_HEADING = "## High-quality conversion"
 
 
 @dataclass
@@ -107,6 +111,8 @@ ENCODE_LAME_FACTOR = 1.05
 INFO_LIMIT_S = 1.0
 BATCH_FFMPEG_FACTOR = 1.3
 BATCH_OVERHEAD_LIMIT_MS = 50.0
+# The high-quality converter against ffmpeg's default resampler (no slower) and sox rate -v (faster).
+HQ_FFMPEG_FACTOR = 1.0
 # Two jobs on two processors against one job; one processor against today's serial run.
 PARALLEL_FACTOR = 0.6
 # The window's automatic run against tolvane-cli with as many jobs.
@@ -566,6 +572,8 @@ def build_items(args, exes, cli, maker):
         items += parallel_items(args, cli, maker, main_wav, seconds)
     if "tags" in args.only and ff:
         items.append(tags_item(args, cli, maker))
+    if "quality" in args.only:
+        items += quality_items(args, exes, cli, main_wav, seconds)
     return items, main_wav, seconds
 
 
@@ -595,6 +603,28 @@ def tags_item(args, cli, maker):
     tools = [run("--no-tags"), run("--tags")]
     label = f"{len(inputs)} tagged files of {seconds:g} s (MP3, M4A, FLAC, WAV) → MP3 128 kbit/s"
     return Item("tags-batch", "tags", label, inputs, tools, runs, total_seconds=total)
+
+
+def quality_items(args, exes, cli, main_wav, seconds):
+    """The 10-minute PCM conversion with both converters and the filtering peers; the first is ours."""
+    expect = Expect(".wav", 1, (48000, 2, 16), seconds)
+    common = ["--no-decode-only", "--wav", "--jobs", "1"]
+    hq = tolvane_argv(cli, 48000, "Stereo16bit", common + ["--high-quality"])
+    tools = [Tool("Tolvane high quality", hq, expect, ours=True),
+             Tool("Tolvane exact", tolvane_argv(cli, 48000, "Stereo16bit", common + ["--no-high-quality"]), expect,
+                  ours=True)]
+    if shutil.which("taskset"):
+        tools.append(Tool("Tolvane high quality, one processor", lambda i, o: ["taskset", "-c", "0"] + hq(i, o),
+                          expect, ours=True))
+    if "ffmpeg" in exes:
+        for name, extra in (("ffmpeg (default)", []), ("ffmpeg soxr", ["-af", "aresample=resampler=soxr"])):
+            tools.append(Tool(name, lambda i, o, e=extra: [exes["ffmpeg"], "-nostdin", "-v", "error", "-i", str(i[0])]
+                              + e + ["-ar", "48000", "-ac", "2", "-c:a", "pcm_s16le", str(o / "out.wav")], expect))
+    if "sox" in exes:
+        tools.append(Tool("sox rate -v", lambda i, o: [exes["sox"], str(i[0]), "-b", "16", "-c", "2",
+                                                       str(o / "out.wav"), "rate", "-v", "48000"], expect))
+    return [Item("quality-pcm", "quality", f"WAV {seconds / 60:g} min → 48000 Hz Stereo16bit", [main_wav], tools,
+                 1 if args.quick else args.runs)]
 
 
 def parallel_items(args, cli, maker, main_wav, seconds):
@@ -1003,9 +1033,9 @@ def report(items, args, exes, cli, main_wav, seconds, started, load_start, env_n
 # Several files at once: one section of its own, each row against the item's first (--jobs 1).
 
 
-def side_by_side_table(items):
-    """One row per run of each item, each against the item's first run."""
-    headers = ["Work", "Run", "Median s", "Min–max s", "CPU s", "Runs", "÷ first run", "Peak RSS MiB"]
+def first_row_table(items, first_header, ratio_header):
+    """The timings of items whose every row is weighed against the item's first."""
+    headers = ["Work", first_header, "Median s", "Min–max s", "CPU s", "Runs", ratio_header, "Peak RSS MiB"]
     rows = []
     for it in items:
         first = median(it, it.tools[0].name)
@@ -1023,11 +1053,16 @@ def side_by_side_table(items):
     return markdown_table(headers, rows, {2, 3, 4, 5, 6, 7})
 
 
-def section_head(heading, load_start):
+def section_head(heading, load_start, about, alone, run_alone):
+    """A section's heading and its lines on when, where and what ran."""
     model, cpus, usable, _ = machine_lines()
-    return [heading, "",
-            f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
-            f"{load_start}, at end {load_average()}; {model}, nproc {usable} (of {cpus}); git {git_state()}"]
+    lines = [heading, "",
+             f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}; load average at start "
+             f"{load_start}, at end {load_average()}; {model}, nproc {usable} (of {cpus}); git {git_state()}",
+             about]
+    if alone:
+        lines.append(f"- Run on its own (`{run_alone}`); the tables above come from their own run.")
+    return lines + [""]
 
 
 def output_notes(items):
@@ -1041,13 +1076,12 @@ def output_notes(items):
 
 
 def parallel_section(items, exes, cli, load_start, alone):
-    lines = section_head(PARALLEL_HEADING, load_start) + [
-             "- tolvane-cli --jobs N converts N files at once (the default is one per processor it may run on); "
-             "the rows of an item ran side by side, taking turns in rotated order each round."]
-    if alone:
-        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel "
-                     "[--runs N] [--baseline DIR]`); the tables above come from their own run.")
-    lines += [""] + side_by_side_table(items)
+    lines = section_head(PARALLEL_HEADING, load_start,
+                         "- tolvane-cli --jobs N converts N files at once (the default is one per processor it may "
+                         "run on); the rows of an item ran side by side, taking turns in rotated order each round.",
+                         alone, f"python3 bench/bench.py --bin {rel(Path(cli).parent)} --only parallel [--runs N] "
+                         "[--baseline DIR]")
+    lines += first_row_table(items, "Run", "÷ first run")
 
     by_key = {it.key: it for it in items}
     verdicts_ = []
@@ -1106,14 +1140,13 @@ def parallel_section(items, exes, cli, load_start, alone):
 
 
 def tags_section(items, exes, cli, load_start, alone):
-    lines = section_head(TAGS_HEADING, load_start) + [
-        "- Every source carries title, artist, album, album artist, track, disc, date, genre, comment and "
-        "composer in Japanese (written by ffmpeg), the MP3, M4A and FLAC files also a 600×600 JPEG front cover; "
-        "the WAV files keep theirs in LIST-INFO. Both rows run --jobs 1 and took turns, rotated each round."]
-    if alone:
-        lines.append(f"- Run on its own (`python3 bench/bench.py --bin {rel(Path(cli).parent)} --only tags "
-                     "[--batch-runs N]`); the tables above come from their own run.")
-    lines += [""] + side_by_side_table(items) + ["", "Notes:", "",
+    lines = section_head(TAGS_HEADING, load_start,
+                         "- Every source carries title, artist, album, album artist, track, disc, date, genre, "
+                         "comment and composer in Japanese (written by ffmpeg), the MP3, M4A and FLAC files also a "
+                         "600×600 JPEG front cover; the WAV files keep theirs in LIST-INFO. Both rows run --jobs 1 "
+                         "and took turns, rotated each round.",
+                         alone, f"python3 bench/bench.py --bin {rel(Path(cli).parent)} --only tags [--batch-runs N]")
+    lines += first_row_table(items, "Run", "÷ first run") + ["", "Notes:", "",
               "- The output check reads every output: with --tags each starts with an ID3v2 tag and still has "
               "LAME's Info frame as its first audio frame; with --no-tags none has a tag.",
               "- The cost per file is the difference of the two medians over the 40 files; the CPU figure, the "
@@ -1135,6 +1168,72 @@ def tags_section(items, exes, cli, load_start, alone):
     for it in items:
         for tool in it.tools:
             lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
+    return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------------------------
+# The high-quality converter: its timings beside the peers, and the resampling quality table.
+
+
+def quality_section(items, exes, cli, bin_dir, env, load_start, alone):
+    it = items[0]
+    hq_name = it.tools[0].name
+    hq = median(it, hq_name)
+    lines = section_head(QUALITY_HEADING, load_start,
+                         "- Tolvane high quality: samples mixed down in floating point, resampled by libsoxr at its "
+                         "very-high-quality setting (each channel on a thread of its own, a block behind the "
+                         "reading), rounded to the target depth with triangular dither (--dither) where the depth "
+                         "shrinks.", alone, f"python3 bench/bench.py --bin {rel(bin_dir)} --only quality [--runs N]")
+    lines += first_row_table(items, "Tool", "÷ high quality")
+
+    verdicts_ = []
+
+    def against(peer, factor, what):
+        theirs = median(it, peer)
+        if hq is None or theirs is None:
+            verdicts_.append(f"MISSED — {it.label}: {what} (no figure: a run failed or {peer} is missing)")
+            return
+        ok = hq <= factor * theirs if factor else hq < theirs
+        verdicts_.append(f"{'met' if ok else 'MISSED'} — {it.label}: {what} "
+                         f"({hq:.3f} s vs {theirs:.3f} s, ratio {hq / theirs:.2f})")
+
+    against("ffmpeg (default)", HQ_FFMPEG_FACTOR, "high quality no slower than ffmpeg's default resampler")
+    against("sox rate -v", None, "high quality faster than sox rate -v")
+    if hq_name not in it.errors:
+        peak = it.rss[hq_name] / 1024
+        verdicts_.append(f"{'met' if peak < PCM_MEMORY_LIMIT_MIB else 'MISSED'} — {it.label}: high quality peak "
+                         f"memory under {PCM_MEMORY_LIMIT_MIB:g} MiB ({peak:.1f} MiB)")
+
+    lines += ["", "Resampling quality (bench/quality.py: 24-bit stereo tones to 24-bit targets, so that the "
+              "resampler, not the depth, sets the figures; Tolvane with --dither, its default):", ""]
+    explained = []
+    try:
+        sys.path.insert(0, str(Path(__file__).resolve().parent))
+        import quality
+        note("quality: measuring tones")
+        table_lines, failures = quality.table(bin_dir, env)
+        lines += table_lines
+        explained = quality.NOTES
+    except ImportError as e:
+        failures = [f"quality table left out: {e} (install python3-numpy)"]
+    lines += ["", "Notes:", "",
+              "- ÷ high quality: the row's median over the high-quality row's; above 1 is slower than it. CPU s is "
+              "user + system time of all threads, so a row on two processors can show more CPU than wall time.",
+              "- Dither: Tolvane high quality and sox add triangular dither when going to 16 bits; ffmpeg's resamplers "
+              "do not by default.",
+              "- Processors: libsoxr at its very-high-quality setting spends more processor time on this file than "
+              "ffmpeg's whole run, so high quality keeps ahead of ffmpeg's default only with both channels' filters "
+              "on processors of their own; the one-processor row (taskset -c 0) shows it on one."
+              ] + [f"- {n}" for n in explained]
+    for tool, remark in it.remarks.items():
+        lines.append(f"- Output check, {it.label}, {tool}: {remark}")
+    for tool, error in it.errors.items():
+        lines.append(f"- FAILED, {it.label}, {tool}: {error}")
+    lines += [f"- {f}" for f in failures]
+    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
+    lines += ["", "Commands (IN, OUT stand for the paths under bench/work):", ""]
+    for tool in it.tools:
+        lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
     return "\n".join(lines) + "\n"
 
 
@@ -1274,6 +1373,7 @@ def main():
     main_items = [it for it in items if it.group not in OWN_SECTION]
     parallel = [it for it in items if it.group == "parallel"]
     tagged = [it for it in items if it.group == "tags"]
+    quality_run = [it for it in items if it.group == "quality"]
     # Only groups with sections of their own: those sections are replaced, the rest of the file kept.
     alone = not args.only - set(OWN_SECTION) - set(IN_PROCESS)
     sections = []
@@ -1281,6 +1381,9 @@ def main():
         sections.append((PARALLEL_HEADING, parallel_section(parallel, exes, cli, load_start, alone)))
     if tagged:
         sections.append((TAGS_HEADING, tags_section(tagged, exes, cli, load_start, alone)))
+    if quality_run:
+        sections.append((QUALITY_HEADING, quality_section(quality_run, exes, cli, bin_dir, tolvane_env, load_start,
+                                                          alone)))
     sections += [(IN_PROCESS[g].heading, inprocess_section(g, inprocess_rows(IN_PROCESS[g], bin_dir), bin_dir, alone))
                  for g in in_process]
     if alone:
@@ -1300,7 +1403,8 @@ def main():
             note(f"written: {args.write}")
     print(text, end="")
     # A failing converter is a broken build, not a missed target.
-    return 1 if any(TOLVANE in it.errors for it in items) else 0
+    return 1 if any(TOLVANE in it.errors for it in items) or any(
+        tool.ours and tool.name in it.errors for it in quality_run for tool in it.tools) else 0
 
 
 if __name__ == "__main__":

@@ -285,10 +285,35 @@ void PackValues(const std::int32_t* pValues, std::int64_t pCount, int pBits, std
     }
 }
 
+// One step of the block loop: n source frames, a frames of look-ahead read after them, and the
+// m output frames they make. m = 0 ends the loop.
+struct BlockStep {
+    std::int64_t N = 0;
+    std::int64_t A = 0;
+    std::int64_t M = 0;
+};
+
+BlockStep NextBlock(double pTotal, double pDone, std::int64_t pBlock, double pRatio) noexcept {
+    BlockStep s;
+    if (pTotal <= pDone) return s;
+    const double remaining = pTotal - pDone;
+    if (remaining > double(pBlock)) {
+        s.N = pBlock;
+        s.A =
+            remaining > double(pBlock + kLookAhead) ? kLookAhead : RoundHalfEven(remaining - double(pBlock));
+    } else {
+        s.N = RoundHalfEven(remaining);
+    }
+    s.M = RoundHalfEven(double(s.N) / pRatio);
+    return s;
+}
+
 } // namespace
 
 C_ConvWave::C_ConvWave(QObject* pParent)
     : QObject(pParent) {}
+
+C_ConvWave::~C_ConvWave() = default;
 
 int C_ConvWave::NeedConv(const std::string& pFilename, std::int32_t pFreq, std::int16_t pBit,
                          std::int16_t pCh, std::int32_t pWaveMode) const {
@@ -311,6 +336,7 @@ int C_ConvWave::ConvWave(const std::string& pSourceFN, const std::string& pTarge
         created = HeadderExists == 0;
         return Convert(pSourceFN, pTargetFN, pFreq, pBit, pCh, pFlg, HeadderExists);
     });
+    EndBlocks();
     // The block arrays live as long as one conversion.
     c_Raw = {};
     c_Work = {};
@@ -321,6 +347,40 @@ int C_ConvWave::ConvWave(const std::string& pSourceFN, const std::string& pTarge
     // Trapped failure half way: leave no partial target behind.
     if (created) Support::DeleteFileSafe(pTargetFN);
     return 0;
+}
+
+bool C_ConvWave::BeginBlocks(const Request&) {
+    return true;
+}
+
+std::optional<std::span<const std::uint8_t>> C_ConvWave::ConvertBlock(const Request& pRequest,
+                                                                      const SamplePair* pWork, std::int64_t,
+                                                                      std::int64_t pOut, bool) {
+    const std::int32_t sourceRate = pRequest.Source.SamplesPerSec;
+    const std::int64_t k =
+        pRequest.Freq < sourceRate ? std::max<std::int64_t>(1, std::int64_t(std::floor(pRequest.Ratio))) : 1;
+    Resampler kind = Resampler::Pick;
+    if ((pRequest.Flg & 1) != 0 && pRequest.Freq != sourceRate)
+        kind = pRequest.Freq < sourceRate ? Resampler::BoxAverage : Resampler::Linear;
+
+    const auto m = std::size_t(pOut);
+    if (c_Resampled.size() < m) c_Resampled.resize(m);
+    Resample(kind, pWork, pOut, pRequest.Ratio, k, c_Resampled.data());
+
+    const auto outBytes = m * std::size_t(pRequest.Bit / 8) * std::size_t(pRequest.Ch);
+    if (c_Packed.size() < outBytes) c_Packed.resize(outBytes);
+    if (pRequest.Ch == 1) {
+        if (c_Mono.size() < m) c_Mono.resize(m);
+        for (std::size_t i = 0; i < m; ++i)
+            c_Mono[i] = HalfEvenMean(c_Resampled[i].Left, c_Resampled[i].Right);
+        PackValues(c_Mono.data(), pOut, pRequest.Bit, c_Packed.data());
+    } else {
+        // A pair is two packed 32-bit values: left then right, as the file interleaves them.
+        static_assert(sizeof(SamplePair) == 2 * sizeof(std::int32_t));
+        PackValues(reinterpret_cast<const std::int32_t*>(c_Resampled.data()), 2 * pOut, pRequest.Bit,
+                   c_Packed.data());
+    }
+    return std::span<const std::uint8_t>(c_Packed.data(), outBytes);
 }
 
 int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
@@ -347,7 +407,8 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         Support::FileSizeOfPath(pTargetFN, headerSize);
     }
 
-    const double ratio = double(src.SamplesPerSec) / double(pFreq);
+    const Request request{src, pFreq, pBit, pCh, pFlg, double(src.SamplesPerSec) / double(pFreq)};
+    const double ratio = request.Ratio;
     const std::int64_t k =
         pFreq < src.SamplesPerSec ? std::max<std::int64_t>(1, std::int64_t(std::floor(ratio))) : 1;
     const double total = double(present) / double(src.BlockAlign);
@@ -367,32 +428,16 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         return 0;
     }
 
-    Resampler kind = Resampler::Pick;
-    if ((pFlg & 1) != 0 && pFreq != src.SamplesPerSec)
-        kind = pFreq < src.SamplesPerSec ? Resampler::BoxAverage : Resampler::Linear;
-
     const std::int64_t srcAlign = src.BlockAlign;
     // The box average reaches k frames ahead; a source rate far above the target needs more spare.
     const std::int64_t spare = std::max(kSpareFrames, k + 2);
     std::int64_t written = 0;
     double done = 0;
     std::int32_t cancel = 0;
-    bool ioFailed = false;
-    do {
-        if (total <= done) break;
-        const double remaining = total - done;
-        std::int64_t n;
-        std::int64_t a = 0;
-        if (remaining > double(block)) {
-            n = block;
-            a = remaining > double(block + kLookAhead) ? kLookAhead
-                                                       : RoundHalfEven(remaining - double(block));
-        } else {
-            n = RoundHalfEven(remaining);
-        }
-        const std::int64_t m = RoundHalfEven(double(n) / ratio);
-        if (m == 0) break;
-
+    bool failed = !BeginBlocks(request);
+    BlockStep step = NextBlock(total, done, block, ratio);
+    while (!failed && step.M != 0) {
+        const std::int64_t n = step.N;
         const std::int64_t frames = n + spare;
         const auto rawBytes = std::size_t(frames * srcAlign);
         if (c_Raw.size() < rawBytes) c_Raw.resize(rawBytes);
@@ -400,12 +445,12 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         // A part frame at the end of a cut file is rounded up to a whole one; what the file lacks
         // reads as zeros, like the frames past the data.
         const auto wanted =
-            std::size_t(std::clamp<std::int64_t>(src.FileSize - offset, 0, (n + a) * srcAlign));
+            std::size_t(std::clamp<std::int64_t>(src.FileSize - offset, 0, (n + step.A) * srcAlign));
         const std::int64_t got = Support::ReadFileAtCounted(c_Raw.data(), wanted, pSourceFN, offset);
         // The bytes were there when the conversion started: a source that vanished or shrank since
         // would only turn into silence, so the file fails instead.
         if (got < std::int64_t(wanted)) {
-            ioFailed = true;
+            failed = true;
             break;
         }
         // What a fresh zero-filled array would hold past the bytes read.
@@ -415,45 +460,32 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
         if (c_Work.size() < workFrames) c_Work.resize(workFrames);
         Unpack(src.Mode, c_Raw.data(), workFrames, c_Work.data());
 
-        if (c_Resampled.size() < std::size_t(m)) c_Resampled.resize(std::size_t(m));
-        Resample(kind, c_Work.data(), m, ratio, k, c_Resampled.data());
-
-        const auto outBytes = std::size_t(m * targetFrameBytes);
-        if (c_Packed.size() < outBytes) c_Packed.resize(outBytes);
-        if (pCh == 1) {
-            if (c_Mono.size() < std::size_t(m)) c_Mono.resize(std::size_t(m));
-            for (std::int64_t i = 0; i < m; ++i)
-                c_Mono[std::size_t(i)] =
-                    HalfEvenMean(c_Resampled[std::size_t(i)].Left, c_Resampled[std::size_t(i)].Right);
-            PackValues(c_Mono.data(), m, pBit, c_Packed.data());
-        } else {
-            // A pair is two packed 32-bit values: left then right, as the file interleaves them.
-            static_assert(sizeof(SamplePair) == 2 * sizeof(std::int32_t));
-            PackValues(reinterpret_cast<const std::int32_t*>(c_Resampled.data()), 2 * m, pBit,
-                       c_Packed.data());
-        }
-
+        const BlockStep next = NextBlock(total, done + double(n), block, ratio);
+        const auto out = ConvertBlock(request, c_Work.data(), n, step.M, next.M == 0);
         // A lost block (full disk, I/O error) would leave a file that looks complete: fail instead.
-        if (!Support::WriteFileAt(c_Packed.data(), outBytes, -1, target, pTargetFN)) {
-            ioFailed = true;
+        if (!out ||
+            (!out->empty() && !Support::WriteFileAt(out->data(), out->size(), -1, target, pTargetFN))) {
+            failed = true;
             break;
         }
-        written += std::int64_t(outBytes);
+        written += std::int64_t(out->size());
         done += double(n);
+        step = next;
 
         Q_EMIT Prog(float(done / total), cancel);
         Support::WaitWithEvents(c_BlockPause, 1);
         if (cancel != 0) c_Canceled = 1;
-    } while (c_Canceled == 0);
+        if (c_Canceled != 0) break;
+    }
 
-    if (c_Canceled == 0 && !ioFailed && (written & 1) != 0 && pCh == 1) {
+    if (c_Canceled == 0 && !failed && (written & 1) != 0 && pCh == 1) {
         std::vector<std::uint8_t> silence(std::size_t(targetFrameBytes), 0);
         if (pBit == 8) silence[0] = 128;
-        ioFailed = !Support::WriteFileAt(silence.data(), silence.size(), -1, target, pTargetFN);
+        failed = !Support::WriteFileAt(silence.data(), silence.size(), -1, target, pTargetFN);
     }
-    if (c_Canceled == 0 && !ioFailed)
-        ioFailed = !WaveMMIO::FixWaveHeader(pTargetFN, 0, 0, target) || !target.Close();
-    if (c_Canceled != 0 || ioFailed) {
+    if (c_Canceled == 0 && !failed)
+        failed = !WaveMMIO::FixWaveHeader(pTargetFN, 0, 0, target) || !target.Close();
+    if (c_Canceled != 0 || failed) {
         target.Close();
         Support::DeleteFileSafe(pTargetFN);
         return 0;

@@ -1,13 +1,16 @@
 // C_ConvWave::ConvWave on a WAV file taken from the input. The first four bytes choose the job:
 // target rate, target mode (0..5), flags (bit 0: interpolate, bit 1: append behind an existing
-// header) and the progress event that asks to stop (0: none); the rest is the source file.
+// header, bit 2: the high-quality converter) and the progress event that asks to stop (0: none);
+// the rest is the source file.
 #include "engine/C_ConvWave.h"
+#include "engine/C_ConvWaveHQ.h"
 #include "engine/WaveMMIO.h"
 #include "fuzz/FuzzFiles.h"
 #include "support/ErrorTrap.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 using FuzzFiles::Check;
 
@@ -32,6 +35,7 @@ struct Job {
     std::int16_t Ch = 0;
     std::int32_t Flg = 0;
     bool HeaderExists = false;
+    bool HighQuality = false;
     int StopAtEvent = 0;
 };
 
@@ -62,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
     job.Ch = std::int16_t(WaveMode::Channels(mode));
     job.Flg = pData[2] & 1;
     job.HeaderExists = (pData[2] & 2) != 0;
+    job.HighQuality = (pData[2] & 4) != 0;
     job.StopAtEvent = pData[3];
 
     // The reader the converter itself uses tells how much work a rate would make; a rate that
@@ -86,7 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
 
     if (job.HeaderExists) (void)WaveMMIO::WriteWaveHeader(job.Freq, job.Bit, job.Ch, target, 0);
 
-    C_ConvWave converter;
+    const std::unique_ptr<C_ConvWave> owner =
+        job.HighQuality ? std::make_unique<C_ConvWaveHQ>() : std::make_unique<C_ConvWave>();
+    C_ConvWave& converter = *owner;
     converter.BlockPause(0);
     int events = 0;
     float lastRate = 0;
@@ -108,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
     const bool stopped = job.StopAtEvent != 0 && events >= job.StopAtEvent;
     // A conversion fails only for an unusable source, a target too large, or a stop request.
     const bool expectDone = src.Valid != 0 && src.DataSize > 0 && frames > 0 && withinLimit &&
-                            std::int64_t(src.SamplesPerSec) * 5 <= 0x7FFFFFFF && !stopped;
+                            std::int64_t(src.SamplesPerSec) * 5 <= 0x7FFFFFFF && !stopped &&
+                            (!job.HighQuality || C_ConvWaveHQ::RatesSupported(src.SamplesPerSec, job.Freq));
     if (result == 0) {
         Check(!expectDone, "ConvWave: a usable source was not converted");
         if (!job.HeaderExists) Check(!FuzzFiles::Exists(target), "ConvWave: a failed target was left behind");
@@ -129,14 +137,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
         Check(std::abs(double(info.Frames) - frames / ratio) <= blocks + 0.5 / ratio + 2,
               "ConvWave: target length");
         // Same rate and mode: the samples come back unchanged, but for the one 16-bit value that
-        // has no positive counterpart.
+        // has no positive counterpart in the exact converter.
         const bool sameFormat = src.SamplesPerSec == job.Freq && src.Mode == mode;
         const auto present = std::min<std::int64_t>(src.DataSize, src.FileSize - src.DataOffset);
         if (sameFormat && present % src.BlockAlign == 0) {
-            Check(info.DataSize == present, "ConvWave: same format, other size");
+            // An odd number of mono bytes gets one frame of silence.
+            const std::int64_t pad = job.Ch == 1 && present % 2 != 0 ? job.Bit / 8 : 0;
+            Check(info.DataSize == present + pad, "ConvWave: same format, other size");
+            for (std::int64_t i = 0; i < pad; ++i)
+                Check(out[std::size_t(44 + present + i)] == (job.Bit == 8 ? 128 : 0),
+                      "ConvWave: padding not silent");
             for (std::int64_t i = 0; i < present; ++i) {
                 std::uint8_t expected = file[src.DataOffset + i];
-                if (job.Bit == 16 && i % 2 == 0 && expected == 0x00 && file[src.DataOffset + i + 1] == 0x80)
+                if (!job.HighQuality && job.Bit == 16 && i % 2 == 0 && expected == 0x00 &&
+                    file[src.DataOffset + i + 1] == 0x80)
                     expected = 0x01;
                 Check(out[std::size_t(44 + i)] == expected, "ConvWave: same format, other samples");
             }

@@ -200,7 +200,8 @@ def mpeg_seeds(s):
 
 
 def convwave_seeds(s):
-    # Four job bytes: target rate index, target mode, flags (1 interpolate, 2 append), stop event.
+    # Four job bytes: target rate index, target mode, flags (1 interpolate, 2 append, 4 high quality),
+    # stop event.
     for name, job, args in [
         ("m8-8000-to-44100-interp", (4, 2, 1, 0), (8000, 8, 1, 0.2)),
         ("s16-44100-to-48000", (3, 3, 1, 0), (44100, 16, 2, 0.04)),
@@ -210,6 +211,11 @@ def convwave_seeds(s):
         ("s24-22050-to-22050-s24", (7, 5, 0, 0), (22050, 24, 2, 0.05)),
         ("s8-11025-append", (10, 1, 3, 0), (11025, 8, 2, 0.1)),
         ("m16-16000-stop-first", (8, 2, 1, 1), (16000, 16, 1, 0.2)),
+        ("hq-s16-44100-to-48000", (3, 3, 5, 0), (44100, 16, 2, 0.04)),
+        ("hq-s16-44100-same", (4, 3, 4, 0), (44100, 16, 2, 0.04)),
+        ("hq-m24-96000-to-8000-mono8", (11, 0, 5, 0), (96000, 24, 1, 0.03)),
+        ("hq-s8-11025-append", (10, 1, 7, 0), (11025, 8, 2, 0.1)),
+        ("hq-m16-16000-stop-first", (8, 2, 5, 1), (16000, 16, 1, 0.2)),
     ]:
         data = s.wavgen(name + ".wav", *args)
         if data:
@@ -217,6 +223,7 @@ def convwave_seeds(s):
     for name, job, args in [
         ("sox-6ch-16-to-stereo", (3, 3, 1, 0), ["-c", "6", "-b", "16"]),
         ("sox-8ch-24-to-mono", (5, 4, 0, 0), ["-c", "8", "-b", "24"]),
+        ("hq-sox-6ch-16-to-stereo", (3, 3, 5, 0), ["-c", "6", "-b", "16"]),
     ]:
         out = name + ".wav"
         data = s.made("sox", "-n", "-r", "8000", *args, out, "synth", "0.05", "sine", "440", out=out)
@@ -231,6 +238,8 @@ def convwave_seeds(s):
         ("odd-data-then-list", (9, 2, 1, 0), riff(chunk(b"fmt ", fmt_body(1, 1, 8000, 16)), chunk(b"data", ramp(99, 1)), chunk(b"LIST", b"INFO"))),
         ("surround-extensible", (4, 5, 1, 0), riff(chunk(b"fmt ", extensible_fmt(6, 16000, 24, 0x3F)), chunk(b"data", ramp(6 * 200, 3)))),
         ("rate-one", (11, 0, 1, 0), riff(chunk(b"fmt ", fmt_body(1, 1, 1, 8)), chunk(b"data", ramp(20, 1)))),
+        ("hq-rate-one", (11, 0, 5, 0), riff(chunk(b"fmt ", fmt_body(1, 1, 1, 8)), chunk(b"data", ramp(20, 1)))),
+        ("hq-cut-mid-frame", (11, 3, 4, 0), riff(chunk(b"fmt ", pcm), chunk(b"data", samples, 4000))[:-3]),
         ("empty-data", (4, 3, 0, 0), riff(chunk(b"fmt ", pcm), chunk(b"data", b""))),
     ]:
         s.put("convwave", name, bytes(job) + data, MAX_CONV_SEED)

@@ -9,12 +9,12 @@ qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
 gstreamer1.0-plugins-ugly gstreamer1.0-libav xdg-utils
-libmp3lame-dev libmpg123-dev twolame libtag1-dev
+libmp3lame-dev libmpg123-dev twolame libtag1-dev libsoxr-dev
 shared-mime-info fonts-noto-cjk fontconfig
 libgtest-dev libgmock-dev googletest xvfb xauth x11-utils x11-apps desktop-file-utils
 libcli11-dev
 clang libclang-rt-14-dev
-sox ffmpeg lame mpg123 flac time python3
+sox ffmpeg lame mpg123 flac time python3 python3-numpy
 "
 
 missing=""

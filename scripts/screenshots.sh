@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: scripts/screenshots.sh BIN_DIR [OUT_DIR]
-# Saves PNG pictures of the window (idle, with a filled list, with decode-only checked, during a
-# run) at 100 % in OUT_DIR (default docs/screenshots) and at 200 % in OUT_DIR/200.
+# Saves PNG pictures of the window (idle, with a filled list, with decode-only checked, with high
+# quality checked, during a run) at 100 % in OUT_DIR (default docs/screenshots) and at 200 % in
+# OUT_DIR/200.
 set -euo pipefail
 
 BIN="$(cd -- "${1:?usage: $0 BIN_DIR [OUT_DIR]}" && pwd)"

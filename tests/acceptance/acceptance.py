@@ -102,7 +102,7 @@ def case_first_start_defaults():
     check(finish(process) == 0, "first start: SIGTERM closes the window with status 0")
     s = home.settings()
     expected = {"targetfreq": "44100", "targetmode": "3", "usedither": "1", "decodeonly": "0", "encmp3": "0",
-                "mp3bitrate": "128", "encmp2": "0", "soundpath": "***", "mp2mode": "***"}
+                "mp3bitrate": "128", "encmp2": "0", "soundpath": "***", "mp2mode": "***", "highquality": "0"}
     for key, value in expected.items():
         check(s.get(key) == value, f"first start: {key} written as {value!r} (got {s.get(key)!r})")
     check("mp2bitrate" not in s, "first start: no MP2 rate selected, none written")
@@ -113,7 +113,8 @@ def case_first_start_defaults():
 def case_saved_choices_restored():
     home = Home()
     saved = {"TargetFreq": "22050", "TargetMode": "1", "UseDither": "0", "DecodeOnly": "0", "Encmp3": "0",
-             "Encmp2": "1", "mp2BitRate": "192", "mp2Mode": "DualMono", "SoundPath": "/nowhere/out/"}
+             "Encmp2": "1", "mp2BitRate": "192", "mp2Mode": "DualMono", "SoundPath": "/nowhere/out/",
+             "HighQuality": "1"}
     home.write_settings(saved)
     process = home.start()
     check(home.wait_up(process), "restore: the window comes up")

@@ -1,3 +1,4 @@
+#include "engine/C_ConvWaveHQ.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 #include "tests/app/AppTestFiles.h"
@@ -151,6 +152,7 @@ TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(RunCli(Dir, {src, "--mp3", "128", "--mp2", "192"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--mp3", "128", "--wav"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--dither", "--no-dither"}).ExitCode, 2);
+    EXPECT_EQ(RunCli(Dir, {src, "--high-quality", "--no-high-quality"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--decode-only", "--mp3", "128"}).ExitCode, 2);
     EXPECT_EQ(RunCli(Dir, {src, "--mp2", "100"}).ExitCode, 2);
     for (const char* jobs : {"0", "-1", "two"})
@@ -387,6 +389,55 @@ TEST_F(Cli, SavedSettingsAreTheDefaultsAndAreNeverWritten) {
     EXPECT_EQ(WaveMMIO::GetWaveInfo(Dir / "in/t01.wav").SamplesPerSec, 16000);
     const Bytes after = ReadFile(store);
     EXPECT_EQ(std::string(after.begin(), after.end()), text);
+}
+
+// Each run's output against the engine's own conversion of the same source: the flag (or the saved
+// setting) chooses the converter, and the dither switch reaches it.
+TEST_F(Cli, HighQualityChoosesTheFilteringConverter) {
+    const std::string src = Make("in/n.wav", PcmWav(2, 44100, 24, Samples24(Noise16(2 * 22050, 4))));
+    auto engine = [&](C_ConvWave& pConverter, int pFlg) {
+        pConverter.BlockPause(0);
+        EXPECT_EQ(pConverter.ConvWave(src, Dir / "direct.wav", 48000, 16, 2, pFlg, 0), 1);
+        const Bytes bytes = ReadFile(Dir / "direct.wav");
+        std::filesystem::remove(Dir / "direct.wav");
+        return bytes;
+    };
+    C_ConvWaveHQ hq;
+    C_ConvWave exact;
+    const Bytes hqDithered = engine(hq, 1);
+    const Bytes hqRounded = engine(hq, 0);
+    const Bytes exactLinear = engine(exact, 1);
+    ASSERT_NE(hqDithered, hqRounded);
+    ASSERT_NE(hqDithered, exactLinear);
+    const struct {
+        std::vector<std::string> Options;
+        std::string Saved;
+        const Bytes& Expected;
+    } cases[] = {
+        {{"--high-quality", "--dither"}, "", hqDithered},
+        {{"--high-quality", "--no-dither"}, "", hqRounded},
+        {{"--dither"}, "", exactLinear},
+        {{"--dither"}, "HighQuality=1\n", hqDithered},
+        {{"--no-high-quality", "--dither"}, "HighQuality=1\n", exactLinear},
+    };
+    for (const auto& k : cases) {
+        const std::string store = "[Software\\hesterby\\tolvane]\n" + k.Saved;
+        Make("config/hesterby/tolvane.conf", Bytes(store.begin(), store.end()));
+        const std::string out = Folder("hq-out");
+        std::vector<std::string> args{src, "--rate", "48000", "--mode", "Stereo16bit", "--wav", "--out", out};
+        args.insert(args.end(), k.Options.begin(), k.Options.end());
+        const Finished r = RunCli(Dir, args);
+        EXPECT_EQ(r.ExitCode, 0) << r.Output << r.Errors;
+        EXPECT_TRUE(ReadFile(out + "/n.wav") == k.Expected) << k.Options[0] << " " << k.Saved;
+        std::filesystem::remove_all(out);
+    }
+
+    // Rates too far apart for the filter fail the file with the reason, and leave nothing.
+    const std::string slow = Make("in/slow.wav", PcmWav(1, 100, 16, Samples16(Noise16(300, 2))));
+    const Finished r = RunCli(Dir, {slow, "--rate", "48000", "--high-quality", "--out", Folder("slow-out")});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(Contains(r.Output, "at most 256 times apart; this file is 100 Hz")) << r.Output;
+    EXPECT_TRUE(std::filesystem::is_empty(Dir / "slow-out"));
 }
 
 TEST_F(Cli, AnOutputFolderAskedForIsMadeAndASavedOneThatIsGoneMeansBesideTheSource) {

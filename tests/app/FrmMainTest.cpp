@@ -419,10 +419,11 @@ TEST_F(Window, OptionRulesFollowTheUsersClicks) {
     for (const QWidget* w : std::initializer_list<const QWidget*>{
              &f.ComboFreq, &f.ComboMode, &f.ComboBitRate[0], &f.ComboBitRate[1], &f.Combomp2mode})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    for (const UC_Check* c : {&f.CheckUseDither, &f.CheckEncmp3, &f.CheckEncmp2})
+    for (const UC_Check* c : {&f.CheckUseDither, &f.CheckHighQuality, &f.CheckEncmp3, &f.CheckEncmp2})
         EXPECT_EQ(c->Enabled(), 0);
     Click(f.CheckDecodeOnly);
     EXPECT_TRUE(f.ComboMode.isEnabled());
+    EXPECT_NE(f.CheckHighQuality.Enabled(), 0);
     EXPECT_NE(f.CheckEncmp3.Enabled(), 0);
     EXPECT_NE(f.CheckEncmp2.Enabled(), 0);
 }
@@ -455,6 +456,27 @@ TEST_F(Window, TheTagsBoxSitsBesideMp3FollowsItAndIsSaved) {
     EXPECT_EQ(Support::ReadSetting("CopyTags", std::int32_t(9)), "0");
     Form.reset();
     EXPECT_EQ(Open().CheckCopyTags.Value(), 0);
+}
+
+TEST_F(Window, TheHighQualityBoxStandsBesideDitherAndIsKept) {
+    FrmMain& f = Open();
+    const UC_Check& box = f.CheckHighQuality;
+    EXPECT_EQ(box.Caption(), QStringLiteral("高音質"));
+    EXPECT_EQ(box.Value(), 0);
+    // On the row of the other two, between dither and the rate list, and next to dither for Tab.
+    const QRect dither = f.CheckUseDither.geometry();
+    EXPECT_EQ(box.geometry().center().y(), dither.center().y());
+    EXPECT_GT(box.x(), dither.right());
+    EXPECT_LT(box.geometry().right(), f.ComboFreq.x());
+    EXPECT_EQ(f.CheckUseDither.nextInFocusChain(), &box);
+    EXPECT_EQ(box.nextInFocusChain(), &f.ComboFreq);
+
+    Click(f.CheckHighQuality);
+    EXPECT_EQ(f.Options().HighQuality, 1);
+    f.close();
+    EXPECT_EQ(Support::ReadSetting("HighQuality", std::int32_t(0)), "1");
+    Form.reset();
+    EXPECT_EQ(Open().CheckHighQuality.Value(), 1);
 }
 
 TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {

@@ -22,6 +22,7 @@ TEST_F(Choices, FirstStartGivesTheWindowDefaults) {
     EXPECT_EQ(c.Freq, "44100");
     EXPECT_EQ(c.Mode, 3);
     EXPECT_EQ(c.UseDither, 1);
+    EXPECT_EQ(c.HighQuality, 0) << "the exact converter unless asked";
     EXPECT_EQ(c.DecodeOnly, 0);
     EXPECT_EQ(c.Encmp3, 0);
     EXPECT_EQ(c.Mp2BitRate, "") << "the stored 0 matches no entry";
@@ -80,10 +81,11 @@ TEST_F(Choices, ShutDownWritesInOrderAndRestartRestores) {
     shown.Mp2BitRateText = "384";
     shown.Mp2ModeText = "DualMono";
     shown.CopyTags = 0;
+    shown.HighQuality = 1;
     SaveChoices(shown);
     EXPECT_EQ(Text(IniFile()), "[conf]\nSoundPath=/music/out/\nTargetFreq=22050\nTargetMode=5\n"
                                "UseDither=0\nDecodeOnly=1\nEncmp3=1\nEncmp2=0\nmp2BitRate=384\n"
-                               "mp2Mode=DualMono\nCopyTags=0\n");
+                               "mp2Mode=DualMono\nCopyTags=0\nHighQuality=1\n");
     Restart();
     const WindowChoices c = LoadSavedChoices(true);
     EXPECT_EQ(c.SoundPath, "/music/out/");
@@ -91,6 +93,8 @@ TEST_F(Choices, ShutDownWritesInOrderAndRestartRestores) {
     EXPECT_EQ(c.Mode, 5);
     EXPECT_EQ(c.UseDither, 0);
     EXPECT_EQ(c.DecodeOnly, 1);
+    EXPECT_EQ(c.HighQuality, 1);
+    EXPECT_EQ(ChoicesToOptions(c, Mp3, true).HighQuality, 1);
     EXPECT_EQ(c.Mp3BitRate, 128) << "not written, so the default";
     EXPECT_EQ(c.Mp2BitRate, "384");
     EXPECT_EQ(c.Mp2Mode, "DualMono");

@@ -1,6 +1,6 @@
 // tolvane-shots OUT_DIR FILE...: the window in the states a new user sees, saved as PNG files:
-// idle, with the given files listed, with decode-only checked, during a run, grown to 900 x 700,
-// with a failed row's tool tip, and with the add-files dialog open.
+// idle, with the given files listed, with decode-only checked, with high quality checked, during a
+// run, grown to 900 x 700, with a failed row's tool tip, and with the add-files dialog open.
 #include "app/BatchDriver.h"
 #include "app/FrmMain.h"
 #include "app/QtJapanese.h"
@@ -96,6 +96,9 @@ int main(int argc, char** argv) {
     ok = Save(form, out, "decode-only") && ok;
     form.CheckDecodeOnly.Value(0);
     form.CheckDecodeOnly_Click();
+    form.CheckHighQuality.Value(1);
+    ok = Save(form, out, "high-quality") && ok;
+    form.CheckHighQuality.Value(0);
 
     // The run lets events through between blocks: the shot is taken from inside it.
     const QString runOut = QDir(home).filePath(QStringLiteral("out"));
