@@ -7,7 +7,7 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "engine/Tags.h"
 #include "engine/WaveMMIO.h"
 #include "support/ErrorTrap.h"

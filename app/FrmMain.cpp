@@ -117,6 +117,9 @@ FrmMain::FrmMain(QWidget* pParent)
     setAcceptDrops(true);
     setFocusPolicy(Qt::NoFocus);
     c_Mp2Available = !FindMp2Encoder().empty();
+    // The list's device editors learn the names from the engine, which the controls do not know.
+    UC_ListView::SetDeviceFiller(
+        [](ComboBox& pCombo, std::int32_t pIsIn) { WaveMMIO::LoadWaveDevToCombo(pCombo, pIsIn, std::string()); });
 }
 
 FrmMain::~FrmMain() = default;

@@ -1,7 +1,7 @@
 #include "app/WindowChoices.h"
 
 #include "engine/C_mp3acm.h"
-#include "engine/ListComboBox.h"
+#include "support/ListComboBox.h"
 #include "engine/WaveMMIO.h"
 #include "support/ErrorTrap.h"
 #include "support/FileUtil.h"

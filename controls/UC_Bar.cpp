@@ -2,7 +2,7 @@
 
 #include "controls/Palette.h"
 #include "controls/Skin.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 

@@ -3,7 +3,7 @@
 #include "controls/UC_ListView.h"
 
 #include "controls/Palette.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 

@@ -7,9 +7,11 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+class ComboBox;
 class QComboBox;
 class QHelpEvent;
 class QKeyEvent;
@@ -221,8 +223,13 @@ public:
     void AddListItem(std::int32_t pData, const std::string& pValue);
     void ClearComboItem(std::int32_t pData);
     void ClearListItem(std::int32_t pData);
-    // The wave input (pIsIn non-zero) or output devices into the column's combo and list editors.
+    // The wave input (pIsIn non-zero) or output devices into the column's combo and list editors,
+    // through the filler the program installed (none: the editors stay empty).
     void LoadDevToLVCombo(std::int32_t pData, std::int32_t pIsIn);
+    // Fills a combo box with the device names; the controls know no audio devices themselves.
+    using DeviceFiller = std::function<void(ComboBox& pCombo, std::int32_t pIsIn)>;
+    // For the whole process; returns the previous filler.
+    static DeviceFiller SetDeviceFiller(DeviceFiller pFiller);
 
     // ---- set-up, layout, painting
     void SetStyle(float pSize, std::int32_t pBold, const std::string& pName, std::int32_t pForeColor,

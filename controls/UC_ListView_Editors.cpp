@@ -3,7 +3,6 @@
 #include "controls/MouseInput.h"
 #include "controls/QComboBoxAdapter.h"
 #include "controls/UC_ListView.h"
-#include "engine/WaveMMIO.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 
@@ -13,6 +12,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -332,10 +332,22 @@ void UC_ListView::ClearListItem(std::int32_t pData) {
     if (QComboBox* list = ComboOf(pData, true)) list->clear();
 }
 
+namespace {
+UC_ListView::DeviceFiller& Devices() {
+    static UC_ListView::DeviceFiller filler;
+    return filler;
+}
+} // namespace
+
+UC_ListView::DeviceFiller UC_ListView::SetDeviceFiller(DeviceFiller pFiller) {
+    return std::exchange(Devices(), std::move(pFiller));
+}
+
 void UC_ListView::LoadDevToLVCombo(std::int32_t pData, std::int32_t pIsIn) {
+    if (!Devices()) return;
     for (const bool list : {false, true})
         if (QComboBox* box = ComboOf(pData, list)) {
             QComboBoxAdapter adapter(*box);
-            WaveMMIO::LoadWaveDevToCombo(adapter, pIsIn, std::string());
+            Devices()(adapter, pIsIn);
         }
 }

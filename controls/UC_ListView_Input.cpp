@@ -2,7 +2,7 @@
 // control through its event filter; positions become twips in the surface's coordinates.
 #include "controls/MouseInput.h"
 #include "controls/UC_ListView.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 

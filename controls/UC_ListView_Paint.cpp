@@ -7,7 +7,7 @@
 #include "controls/Skin.h"
 #include "controls/UC_ListView.h"
 #include "controls/UC_Slider.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 

@@ -3,7 +3,7 @@
 #include "controls/MouseInput.h"
 #include "controls/Palette.h"
 #include "controls/Skin.h"
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/Twips.h"
 
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "engine/C_FGraph.h"
 
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/ErrorTrap.h"
 #include "support/FileUtil.h"
 

@@ -1,6 +1,6 @@
 #include "engine/C_mp3acm.h"
 
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/ErrorTrap.h"
 #include "support/FileIO.h"
 #include "support/FileUtil.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/AcmCodec.h"
-#include "engine/ComboBox.h"
+#include "support/ComboBox.h"
 #include "engine/FCT_mpeg.h"
 #include "engine/WaveMMIO.h"
 

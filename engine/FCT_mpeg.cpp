@@ -1,6 +1,6 @@
 #include "engine/FCT_mpeg.h"
 
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "support/ErrorTrap.h"
 #include "support/FileIO.h"
 #include "support/FileUtil.h"

@@ -1,6 +1,6 @@
 #include "engine/WaveMMIO.h"
 
-#include "engine/Rounding.h"
+#include "support/Rounding.h"
 #include "engine/WaveHeader.h"
 #include "engine/graph/AudioDevices.h"
 #include "support/ErrorTrap.h"

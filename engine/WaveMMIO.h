@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ComboBox.h"
+#include "support/ComboBox.h"
 #include "support/FileHandle.h"
 
 #include <cstdint>

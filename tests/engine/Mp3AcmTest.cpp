@@ -1,6 +1,6 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
-#include "engine/ListComboBox.h"
+#include "support/ListComboBox.h"
 #include "tests/common/ProgramFixture.h"
 
 #include <gtest/gtest.h>

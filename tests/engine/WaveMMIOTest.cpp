@@ -1,5 +1,5 @@
 #include "engine/WaveMMIO.h"
-#include "engine/ListComboBox.h"
+#include "support/ListComboBox.h"
 #include "support/FileIO.h"
 #include "tests/common/TestFiles.h"
 

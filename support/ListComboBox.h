@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ComboBox.h"
+#include "support/ComboBox.h"
 
 #include <string>
 #include <vector>

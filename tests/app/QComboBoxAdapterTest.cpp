@@ -1,3 +1,4 @@
+// The window's option lists: the engine's fillers through the adapter into real combo boxes.
 #include "controls/QComboBoxAdapter.h"
 #include "engine/WaveMMIO.h"
 
