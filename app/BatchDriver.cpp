@@ -7,13 +7,13 @@
 #include "engine/C_DecodeAudio.h"
 #include "engine/C_mp3acm.h"
 #include "engine/FCT_mpeg.h"
-#include "support/Rounding.h"
 #include "engine/Tags.h"
 #include "engine/WaveMMIO.h"
 #include "support/ErrorTrap.h"
 #include "support/FileIO.h"
 #include "support/FileUtil.h"
 #include "support/Log.h"
+#include "support/Rounding.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -146,13 +146,13 @@ int BatchDriver::ProgressValue(float pRate) noexcept {
 
 void BatchDriver::ButtonClicked(int pClickedIndex) {
     switch (pClickedIndex) {
-    case 0:
+    case kClear:
         Clear();
         break;
-    case 1:
+    case kStop:
         Stop();
         break;
-    case 2:
+    case kStart:
         Start();
         break;
     default:
@@ -319,6 +319,9 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
 
     int next = 0;
     int placed = 0;
+    // What the host shows before the first row starts is seen, as a run of one row at a time
+    // lets events through before each row.
+    host.DoEvents();
     std::unique_lock hold(lock);
     // Tells the rows whose work is over; true when it told any.
     const auto tellEnded = [&] {

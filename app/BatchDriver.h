@@ -40,7 +40,8 @@ public:
     BatchDriver(const BatchDriver&) = delete;
     BatchDriver& operator=(const BatchDriver&) = delete;
 
-    // 0 Clear, 1 Stop, 2 Start.
+    // The buttons of the strip, as ButtonClicked numbers them.
+    enum Button : int { kClear = 0, kStop = 1, kStart = 2 };
     void ButtonClicked(int pClickedIndex);
     void Start();
     // Safe from any thread and from a signal's watcher.

@@ -4,6 +4,7 @@
 #include "app/BatchFile.h"
 #include "app/WindowChoices.h"
 #include "controls/DroppedFiles.h"
+#include "controls/FileList.h"
 #include "controls/Palette.h"
 #include "controls/QComboBoxAdapter.h"
 #include "controls/Skin.h"
@@ -35,11 +36,6 @@ namespace {
 
 constexpr float kInnerWidth = 7980;
 constexpr float kMargin = 120;
-
-const struct {
-    const char* Name;
-    std::int32_t Width;
-} kColumns[] = {{"ファイル", 3510}, {"長さ", 1140}, {"形式", 2700}};
 
 // The window's design: left, top, width and height of each control in twips; start-up moves
 // them next to each other and only the lefts and widths stay as designed.
@@ -118,8 +114,9 @@ FrmMain::FrmMain(QWidget* pParent)
     setFocusPolicy(Qt::NoFocus);
     c_Mp2Available = !FindMp2Encoder().empty();
     // The list's device editors learn the names from the engine, which the controls do not know.
-    UC_ListView::SetDeviceFiller(
-        [](ComboBox& pCombo, std::int32_t pIsIn) { WaveMMIO::LoadWaveDevToCombo(pCombo, pIsIn, std::string()); });
+    UC_ListView::SetDeviceFiller([](ComboBox& pCombo, std::int32_t pIsIn) {
+        WaveMMIO::LoadWaveDevToCombo(pCombo, pIsIn, std::string());
+    });
 }
 
 FrmMain::~FrmMain() = default;
@@ -199,7 +196,7 @@ void FrmMain::Load() {
         LV.Refresh();
         c_Driver->AutoExit = 1;
         // The run starts once the event loop turns, so the window is painted first.
-        QTimer::singleShot(0, this, [this] { CtrButtons_ButtonClicked(2); });
+        QTimer::singleShot(0, this, [this] { CtrButtons_ButtonClicked(BatchDriver::kStart); });
     }
 }
 
@@ -247,16 +244,7 @@ void FrmMain::BuildControls(const WindowChoices& pSaved) {
     CheckHighQuality.Gradhdc(CheckDecodeOnly.Gradhdc());
     SetUpCheckBox(CheckHighQuality, "高音質", pSaved.HighQuality, 9, 1);
 
-    LV.NumData(3);
-    LV.NumAux(3);
-    LV.UseUCBar(1);
-    LV.Init();
-    for (int c = 0; c < 3; ++c) {
-        LV.TabName(c, kColumns[c].Name);
-        LV.TabWidth(c, kColumns[c].Width);
-    }
-    LV.InitTab();
-    LV.ReDrawTab(-1);
+    SetUpFileList(LV, 3);
     LV.CutToolTip(1);
 
     SetUpCheckBox(CheckEncmp3, "mp3", pSaved.Encmp3, 9, 1);
@@ -292,7 +280,7 @@ void FrmMain::LayOut() {
     SetDesign(PictureInfo, {kMargin, kMargin, inner - 2 * kMargin, 720});
     PictureInfo.Init(1, 0);
     ProgBar.setGeometry(0, 0, Pixels(inner - 2 * kMargin), Pixels(210));
-    PlaceControl(ProgBar, PictureInfo, 0, -1, 1);
+    PlaceControl(ProgBar, PictureInfo, kBelow, -1, kOtherFromReference);
     // A calm blue fill reads at a glance against the grey track.
     ProgBar.BarColor(Palette::Rgb(98, 140, 206));
     // The window's bar only shows progress: a click must not move it.
@@ -301,40 +289,40 @@ void FrmMain::LayOut() {
 
     SetDesign(ComboFreq, {4260 + wider, 0, 1320, 0});
     SetDesign(ComboMode, {right - 1740, 0, 1740, 0});
-    PlaceControl(ComboFreq, ProgBar, 0, gap, 0);
-    PlaceControl(ComboMode, ProgBar, 0, gap, 0);
-    PlaceControl(CheckDecodeOnly, ComboFreq, 2, 0, 2, LeftOf(PictureInfo));
+    PlaceControl(ComboFreq, ProgBar, kBelow, gap, kKeepOther);
+    PlaceControl(ComboMode, ProgBar, kBelow, gap, kKeepOther);
+    PlaceControl(CheckDecodeOnly, ComboFreq, kCentredBeside, 0, kOtherAtPosition, LeftOf(PictureInfo));
     CheckUseDither.move(Pixels(1920), CheckUseDither.y());
-    PlaceControl(CheckUseDither, ComboFreq, 2, 0, 0);
-    PlaceControl(CheckHighQuality, CheckUseDither, 1, 300, 1);
+    PlaceControl(CheckUseDither, ComboFreq, kCentredBeside, 0, kKeepOther);
+    PlaceControl(CheckHighQuality, CheckUseDither, kRightOf, 300, kOtherFromReference);
 
     SetDesign(LV, {kMargin, 0, inner - 2 * kMargin, 4320 + taller});
-    PlaceControl(LV, ComboFreq, 0, gap, 2, LeftOf(PictureInfo));
+    PlaceControl(LV, ComboFreq, kBelow, gap, kOtherAtPosition, LeftOf(PictureInfo));
     // The last column takes the rows' spare width, never less than designed.
     const std::int32_t others = LV.TabWidth(0) + LV.TabWidth(1);
-    LV.TabWidth(2, std::max(kColumns[2].Width, LV.RowsWidthBesideBar() - others));
+    LV.TabWidth(2, std::max(kFileListColumns[2].Width, LV.RowsWidthBesideBar() - others));
     LV.UserControl_Resize();
 
     SetDesign(ComboBitRate[0], {1080, 0, 1080, 0});
-    PlaceControl(ComboBitRate[0], LV, 0, gap, 0);
+    PlaceControl(ComboBitRate[0], LV, kBelow, gap, kKeepOther);
     CheckEncmp3.move(Pixels(kMargin), 0);
-    PlaceControl(CheckEncmp3, ComboBitRate[0], 2, 0, 0);
+    PlaceControl(CheckEncmp3, ComboBitRate[0], kCentredBeside, 0, kKeepOther);
 
     SetDesign(ComboBitRate[1], {1080, 0, 1080, 0});
-    PlaceControl(ComboBitRate[1], ComboBitRate[0], 0, Support::Px(4), 0);
+    PlaceControl(ComboBitRate[1], ComboBitRate[0], kBelow, Support::Px(4), kKeepOther);
     CheckEncmp2.move(Pixels(kMargin), 0);
-    PlaceControl(CheckEncmp2, ComboBitRate[1], 2, 0, 0);
+    PlaceControl(CheckEncmp2, ComboBitRate[1], kCentredBeside, 0, kKeepOther);
     SetDesign(Combomp2mode, {2760, 0, 1800, 0});
-    PlaceControl(Combomp2mode, ComboBitRate[1], 2, 0, 0);
+    PlaceControl(Combomp2mode, ComboBitRate[1], kCentredBeside, 0, kKeepOther);
     // Beside the MP3 rate and its "kbps", in the column of the MP2 mode list.
     CheckCopyTags.move(Combomp2mode.x(), 0);
-    PlaceControl(CheckCopyTags, ComboBitRate[0], 2, 0, 0);
+    PlaceControl(CheckCopyTags, ComboBitRate[0], kCentredBeside, 0, kKeepOther);
 
     SetDesign(TextSoundPath, {0, 0, right - 2760, 300});
-    PlaceControl(TextSoundPath, Combomp2mode, 0, Support::Px(8), 1);
+    PlaceControl(TextSoundPath, Combomp2mode, kBelow, Support::Px(8), kOtherFromReference);
 
     SetDesign(CtrButtons, {right - 5175, 0, 5175, 450});
-    PlaceControl(CtrButtons, TextSoundPath, 0, Support::Px(8), 0);
+    PlaceControl(CtrButtons, TextSoundPath, kBelow, Support::Px(8), kKeepOther);
     CtrButtons.Init();
     // Init fits the strip to whole buttons: keep its right edge where it was designed.
     CtrButtons.move(Pixels(right) - CtrButtons.width(), CtrButtons.y());
@@ -352,7 +340,8 @@ void FrmMain::PaintBackground() {
     Skin::PaintSkin(painter, rect(), Skin::kBackground);
     Skin::PaintSkin(painter, rect(), Skin::kFaceQuiet);
     painter.end();
-    for (UC_Check* check : {&CheckDecodeOnly, &CheckUseDither, &CheckHighQuality, &CheckEncmp3, &CheckCopyTags, &CheckEncmp2})
+    for (UC_Check* check :
+         {&CheckDecodeOnly, &CheckUseDither, &CheckHighQuality, &CheckEncmp3, &CheckCopyTags, &CheckEncmp2})
         check->SetBGPic(LeftOf(*check), TopOf(*check), &c_Background);
     update();
 }
@@ -362,9 +351,9 @@ void FrmMain::paintEvent(QPaintEvent*) {
     if (!c_Background.isNull()) painter.drawPixmap(0, 0, c_Background);
     painter.setFont(font());
     painter.setPen(Palette::SystemColor(Palette::kWindowText));
-    PrintCaptionNear(painter, ComboFreq, QStringLiteral("Hz"), 2, 0, 0);
-    PrintCaptionNear(painter, ComboBitRate[0], QStringLiteral("kbps"), 2, 0, 0);
-    PrintCaptionNear(painter, TextSoundPath, QStringLiteral("出力フォルダ"), 0, 0, 0);
+    PrintCaptionNear(painter, ComboFreq, QStringLiteral("Hz"), kCaptionRightTop, 0, 0);
+    PrintCaptionNear(painter, ComboBitRate[0], QStringLiteral("kbps"), kCaptionRightTop, 0, 0);
+    PrintCaptionNear(painter, TextSoundPath, QStringLiteral("出力フォルダ"), kCaptionLeftTop, 0, 0);
 }
 
 void FrmMain::resizeEvent(QResizeEvent* pEvent) {
@@ -382,25 +371,25 @@ void FrmMain::PlaceControl(QWidget& pControl, const QWidget& pReference, int pPl
     const float refLeft = LeftOf(pReference);
     const float refTop = TopOf(pReference);
     switch (pPlacement) {
-    case 0:
+    case kBelow:
         top = refTop + HeightOf(pReference) + gap;
-        if (pAlign == 1) left = refLeft;
-        if (pAlign == 2) left = pPosition;
+        if (pAlign == kOtherFromReference) left = refLeft;
+        if (pAlign == kOtherAtPosition) left = pPosition;
         break;
-    case 1:
+    case kRightOf:
         left = refLeft + WidthOf(pReference) + gap;
-        if (pAlign == 1) top = refTop;
-        if (pAlign == 2) top = pPosition;
+        if (pAlign == kOtherFromReference) top = refTop;
+        if (pAlign == kOtherAtPosition) top = pPosition;
         break;
-    case 2:
+    case kCentredBeside:
         top = refTop + HeightOf(pReference) / 2 - HeightOf(pControl) / 2;
-        if (pAlign == 1) left = refLeft;
-        if (pAlign == 2) left = pPosition;
+        if (pAlign == kOtherFromReference) left = refLeft;
+        if (pAlign == kOtherAtPosition) left = pPosition;
         break;
-    case 3:
+    case kRightEdgesAligned:
         left = refLeft + WidthOf(pReference) - WidthOf(pControl) + gap;
-        if (pAlign == 1) top = refTop + HeightOf(pReference) + gap;
-        if (pAlign == 2) top = pPosition;
+        if (pAlign == kOtherFromReference) top = refTop + HeightOf(pReference) + gap;
+        if (pAlign == kOtherAtPosition) top = pPosition;
         break;
     default:
         return;
@@ -431,35 +420,35 @@ void FrmMain::PrintCaptionNear(QPainter& pPainter, const QWidget& pControl, cons
     float left = 0;
     float top = 0;
     switch (pPlacement) {
-    case 0:
+    case kCaptionLeftTop:
         left = l - tw - 90;
         top = t + 60;
         break;
-    case 1:
+    case kCaptionAboveLeft:
         left = l + 30;
         top = t - th - 30;
         break;
-    case 2:
+    case kCaptionRightTop:
         left = l + w + 30;
         top = t + 60;
         break;
-    case 3:
+    case kCaptionAboveCentred:
         left = l + w / 2 - tw / 2;
         top = t - th - 30;
         break;
-    case 4:
+    case kCaptionBelowLeft:
         left = l + 30;
         top = t + h + 30;
         break;
-    case 5:
+    case kCaptionBelowRight:
         left = l + w - tw;
         top = t + h + 30;
         break;
-    case 6:
+    case kCaptionLeftCentred:
         left = l - tw - 90;
         top = t + (h - th) / 2;
         break;
-    case 7:
+    case kCaptionRightCentred:
         left = l + w + 30;
         top = t + (h - th) / 2;
         break;
@@ -562,10 +551,11 @@ void FrmMain::ConnectEvents() {
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
         auto* start = new QShortcut(keys, this);
-        connect(start, &QShortcut::activated, this, [this] { CtrButtons_ButtonClicked(2); });
+        connect(start, &QShortcut::activated, this,
+                [this] { CtrButtons_ButtonClicked(BatchDriver::kStart); });
     }
     auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, this, [this] {
-        if (c_Driver->Running == 1) CtrButtons_ButtonClicked(1);
+        if (c_Driver->Running == 1) CtrButtons_ButtonClicked(BatchDriver::kStop);
     });
 }

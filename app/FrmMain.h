@@ -64,6 +64,23 @@ public:
                                                         const QString& pFolder, const QString& pFilter)>;
     static FilesDialogRunner SetFilesDialogRunner(FilesDialogRunner pRunner);
 
+    // Where PlaceControl puts a control beside its reference: below it, right of it, centred on
+    // its height beside it, or with the right edges aligned; and what becomes of the coordinate
+    // it does not compute: kept, taken from the reference, or set to the given position.
+    enum Placement : int { kBelow = 0, kRightOf = 1, kCentredBeside = 2, kRightEdgesAligned = 3 };
+    enum Alignment : int { kKeepOther = 0, kOtherFromReference = 1, kOtherAtPosition = 2 };
+    // Where PrintCaptionNear writes its text beside the control, and how it lines up with it.
+    enum CaptionPlace : int {
+        kCaptionLeftTop = 0,
+        kCaptionAboveLeft = 1,
+        kCaptionRightTop = 2,
+        kCaptionAboveCentred = 3,
+        kCaptionBelowLeft = 4,
+        kCaptionBelowRight = 5,
+        kCaptionLeftCentred = 6,
+        kCaptionRightCentred = 7,
+    };
+
     // Layout routines, in twips.
     void PlaceControl(QWidget& pControl, const QWidget& pReference, int pPlacement, float pGap, int pAlign,
                       float pPosition = 0);

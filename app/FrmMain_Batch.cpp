@@ -298,7 +298,7 @@ void FrmMain::ShowRunProgress() {
 
 void FrmMain::CtrButtons_ButtonClicked(int pIndex) {
     const Busy busy(*this);
-    if (pIndex == 2 && c_Driver->Running == 0 && ItemCount() > 0) {
+    if (pIndex == BatchDriver::kStart && c_Driver->Running == 0 && ItemCount() > 0) {
         RunStarting();
         c_Driver->ButtonClicked(pIndex);
         RunEnded();

@@ -224,6 +224,6 @@ int main(int argc, char** argv) {
     driver.BlockPause(0);
     driver.Jobs(jobs);
     host.Driver(&driver);
-    driver.ButtonClicked(2);
+    driver.ButtonClicked(BatchDriver::kStart);
     return host.Summary();
 }

@@ -3,6 +3,7 @@
 // 95th percentile ms, max ms, runs, runs at or over the target, target ms (0: none) (bench/bench.py turns
 // them into a table).
 #include "bench/BenchReport.h"
+#include "controls/FileList.h"
 #include "controls/UC_ListView.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
@@ -43,17 +44,7 @@ void Time(const char* pLabel, double pTarget, const std::function<void()>& pSetU
 
 std::unique_ptr<UC_ListView> FileList() {
     auto list = std::make_unique<UC_ListView>();
-    list->NumData(3);
-    list->NumAux(1);
-    list->UseUCBar(1);
-    list->Init();
-    const char* captions[] = {"ファイル", "長さ", "形式"};
-    const std::int32_t widths[] = {3510, 1140, 2700};
-    for (int column = 0; column < 3; ++column) {
-        list->TabName(column, captions[column]);
-        list->TabWidth(column, widths[column]);
-    }
-    list->InitTab();
+    SetUpFileList(*list, 1);
     return list;
 }
 

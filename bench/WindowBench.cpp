@@ -6,6 +6,7 @@
 //   1,000 dropped WAV and MP3 files listed, as a drop lists them;
 //   resident memory of the idle window after start-up;
 //   while two rows convert: how soon a posted event is handled, and how soon Stop ends the run.
+#include "app/BatchDriver.h"
 #include "app/FrmMain.h"
 #include "app/QtJapanese.h"
 #include "app/SingleInstance.h"
@@ -151,17 +152,18 @@ void RowsAtWorkRows(const QString& pFolder) {
         QObject::connect(&ticks, &QTimer::timeout, &form, [&] {
             const Clock::time_point posted = Clock::now();
             QMetaObject::invokeMethod(
-                &form, [&answers, posted] { answers.push_back(BenchReport::Milliseconds(Clock::now() - posted)); },
+                &form,
+                [&answers, posted] { answers.push_back(BenchReport::Milliseconds(Clock::now() - posted)); },
                 Qt::QueuedConnection);
         });
         Clock::time_point stopped;
         QTimer::singleShot(1000, &form, [&] {
             ticks.stop();
             stopped = Clock::now();
-            form.CtrButtons_ButtonClicked(1);
+            form.CtrButtons_ButtonClicked(BatchDriver::kStop);
         });
         ticks.start(10);
-        form.CtrButtons_ButtonClicked(2);
+        form.CtrButtons_ButtonClicked(BatchDriver::kStart);
         stops.push_back(BenchReport::Milliseconds(Clock::now() - stopped));
         for (const auto& e : std::filesystem::directory_iterator(out))
             std::filesystem::remove(e.path());

@@ -1,4 +1,5 @@
 #include "controls/DroppedFiles.h"
+#include "controls/FileList.h"
 #include "controls/Palette.h"
 #include "controls/UC_ListView.h"
 #include "support/FormatMilliseconds.h"
@@ -67,18 +68,7 @@ constexpr std::array<Row, 40> kRows{{
 // The file list exactly as the main window sets it up, with its forty files.
 UC_ListView* MakeFileList(QLabel* pEvents) {
     auto* list = new UC_ListView;
-    list->NumData(3);
-    list->NumAux(1);
-    list->UseUCBar(1);
-    list->Init();
-    const char* captions[] = {"ファイル", "長さ", "形式"};
-    const std::int32_t widths[] = {3510, 1140, 2700};
-    for (std::int32_t column = 0; column < 3; ++column) {
-        list->TabName(column, captions[column]);
-        list->TabWidth(column, widths[column]);
-    }
-    list->InitTab();
-    list->ReDrawTab(-1);
+    SetUpFileList(*list, 1);
     list->UserControl_Resize();
     for (const Row& row : kRows) {
         list->AddItem(1);

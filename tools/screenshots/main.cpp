@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         ok = Save(form, out, "running") && ok;
     });
     during.start(5);
-    form.CtrButtons_ButtonClicked(2);
+    form.CtrButtons_ButtonClicked(BatchDriver::kStart);
     during.stop();
     if (!shotDuringRun) std::fprintf(stderr, "the run ended before its shot was taken\n");
 
