@@ -8,6 +8,7 @@
 #include "support/Twips.h"
 #include "tests/app/AppTestFiles.h"
 #include "tests/common/ProgramFixture.h"
+#include "tests/common/ScopedSeam.h"
 #include "tests/common/TestApp.h"
 #include "tests/common/ToolTipAt.h"
 
@@ -32,8 +33,16 @@ namespace {
 // The window in a test's own program folder and settings, with message boxes answered.
 class Window : public ProgramFixture {
 protected:
-    std::unique_ptr<FrmMain> Form;
     std::vector<std::string> Boxes;
+    const ScopedSeam AnsweredBoxes{[this] {
+                                       Support::UseMessageBoxHook([this](const std::string& pText, int,
+                                                                         const std::string&, QWidget*, bool) {
+                                           Boxes.push_back(pText);
+                                           return Support::vbOK;
+                                       });
+                                   },
+                                   [] { Support::UseMessageBoxHook(nullptr); }};
+    std::unique_ptr<FrmMain> Form;
     QString StartFolder;
 
     void SetUp() override {
@@ -46,14 +55,9 @@ protected:
         ::setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
         // Installed as the first start installs it, so registration has nothing to say.
         std::filesystem::copy_file(TOLVANE_BIN_DIR "/libgstwavdest.so", Dir / "libgstwavdest.so");
-        Support::UseMessageBoxHook([this](const std::string& pText, int, const std::string&, QWidget*, bool) {
-            Boxes.push_back(pText);
-            return Support::vbOK;
-        });
     }
     void TearDown() override {
         Form.reset();
-        Support::UseMessageBoxHook(nullptr);
         ::unsetenv("XDG_DATA_HOME");
         QDir::setCurrent(StartFolder);
         ProgramFixture::TearDown();
@@ -360,11 +364,13 @@ TEST_F(Window, ARunFromTheCommandLineSaysHowItWentAndExitsWithItsStatus) {
             args.push_back(file.c_str());
         Support::SetCommandLine(int(args.size()), args.data());
         std::vector<std::pair<QString, QString>> notices;
-        const auto previous = DesktopNotice::SetPoster(
-            [&](const QString& pSummary, const QString& pBody) { notices.emplace_back(pSummary, pBody); });
+        const ScopedSeam poster =
+            ScopedSeam::Swap(&DesktopNotice::SetPoster,
+                             DesktopNotice::Poster([&](const QString& pSummary, const QString& pBody) {
+                                 notices.emplace_back(pSummary, pBody);
+                             }));
         FrmMain& f = Open();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !f.isVisible(); }, 20000));
-        DesktopNotice::SetPoster(previous);
         const char* const alone[] = {"tolvane"};
         Support::SetCommandLine(1, alone);
         EXPECT_EQ(f.ExitStatus(), c.Status);
@@ -510,13 +516,15 @@ TEST_F(Window, IntakeListsAcceptedNamesAndTheRunSkipsWhatIsNoFile) {
 
     // Ctrl+O offers the accepted types and adds what was chosen; Delete removes the selection.
     QString offered;
-    const auto previous =
-        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString&, const QString& pFilter) {
-            offered = pFilter;
-            return QStringList{QString::fromStdString(a), QString::fromStdString(Dir / "d.ogg")};
-        });
-    QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
-    FrmMain::SetFilesDialogRunner(previous);
+    {
+        const ScopedSeam dialog = ScopedSeam::Swap(
+            &FrmMain::SetFilesDialogRunner,
+            FrmMain::FilesDialogRunner([&](QWidget*, const QString&, const QString&, const QString& pFilter) {
+                offered = pFilter;
+                return QStringList{QString::fromStdString(a), QString::fromStdString(Dir / "d.ogg")};
+            }));
+        QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
+    }
     EXPECT_TRUE(offered.contains(QStringLiteral("*.aif")));
     ASSERT_EQ(f.LV.ItemCount(), 5);
     EXPECT_EQ(f.LV.IconType(4), 0);
@@ -530,18 +538,18 @@ TEST_F(Window, TheAddFilesDialogOpensWhereFilesWereLastAddedFrom) {
     const std::string song = Wav("song.wav", 8000, 0.1);
     QStringList folders;
     QStringList chosen{QString::fromStdString(song)};
-    const auto previous =
-        FrmMain::SetFilesDialogRunner([&](QWidget*, const QString&, const QString& pFolder, const QString&) {
+    const ScopedSeam dialog = ScopedSeam::Swap(
+        &FrmMain::SetFilesDialogRunner,
+        FrmMain::FilesDialogRunner([&](QWidget*, const QString&, const QString& pFolder, const QString&) {
             folders.push_back(pFolder);
             return std::exchange(chosen, {});
-        });
+        }));
     FrmMain& f = Open();
     QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
     QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier); // cancelled: the folder stays
     f.close();
     Form.reset();
     QTest::keyClick(&Open(), Qt::Key_O, Qt::ControlModifier);
-    FrmMain::SetFilesDialogRunner(previous);
     const QString dir = QString::fromStdString(Dir.Path());
     EXPECT_EQ(folders, (QStringList{QDir::homePath(), dir, dir})) << "home first, never the program folder";
 }

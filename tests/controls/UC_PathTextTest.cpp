@@ -1,5 +1,6 @@
 #include "controls/UC_PathText.h"
 #include "support/Twips.h"
+#include "tests/common/ScopedSeam.h"
 #include "tests/common/TestApp.h"
 
 #include <QSignalSpy>
@@ -15,14 +16,9 @@ namespace {
 struct FakeDialogs : ::testing::Test, TestApp::First {
     void SetUp() override {
         Support::TwipsPerPixel(15);
-        c_Previous = UC_PathText::SetDialogRunner([this](QWidget*, const PathDialogRequest& pRequest) {
-            Requests.push_back(pRequest);
-            return Answer;
-        });
         Box.resize(200, 20);
         Box.Init();
     }
-    void TearDown() override { UC_PathText::SetDialogRunner(c_Previous); }
     void ClickButton(QPoint pReleaseAt = QPoint(190, 10)) {
         QTest::mousePress(&Box, Qt::LeftButton, Qt::NoModifier, QPoint(190, 10));
         QTest::mouseRelease(&Box, Qt::LeftButton, Qt::NoModifier, pReleaseAt);
@@ -31,9 +27,11 @@ struct FakeDialogs : ::testing::Test, TestApp::First {
     std::vector<PathDialogRequest> Requests;
     QString Answer;
     UC_PathText Box;
-
-private:
-    PathDialogRunner c_Previous;
+    const ScopedSeam Dialogs = ScopedSeam::Swap(
+        &UC_PathText::SetDialogRunner, PathDialogRunner([this](QWidget*, const PathDialogRequest& pRequest) {
+            Requests.push_back(pRequest);
+            return Answer;
+        }));
 };
 
 TEST_F(FakeDialogs, ThreeThousandTwipsMakeATwentySevenHundredTwipTextBoxAndASquareButton) {

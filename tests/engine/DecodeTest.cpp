@@ -7,6 +7,7 @@
 #include "engine/graph/PluginRegistry.h"
 #include "support/Registration.h"
 #include "tests/common/ProgramFixture.h"
+#include "tests/common/ScopedSeam.h"
 #include "tests/common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -160,14 +161,14 @@ TEST_F(DecodeLadder, AttemptOneDecodesWhenTheFirstChoiceDecoderIsGone) {
     std::vector<Graph::CatalogueEntry> without;
     for (const Graph::CatalogueEntry& entry : Graph::Catalogue())
         if (entry.Name != "MPEG Layer-3 Decoder") without.push_back(entry);
-    Graph::UseCatalogue(&without);
+    const ScopedSeam uninstalled([&] { Graph::UseCatalogue(&without); },
+                                 [] { Graph::UseCatalogue(nullptr); });
     const int built = FCT_Quartz::OpenDecodeGraph(source, Dir / "out.wav", graph);
     long code = 0;
     for (int i = 0; built == 1 && code == 0 && i < 300; ++i)
         code = graph.MediaEvents->WaitForCompletion(100);
     graph.MediaControl->Stop();
     FCT_Quartz::ReleaseGraph(graph);
-    Graph::UseCatalogue(nullptr);
     ASSERT_EQ(built, 1);
     EXPECT_EQ(code, Graph::kEventComplete);
     const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "out.wav");
@@ -303,8 +304,8 @@ TEST(WavWriter, FloatFilesBecomeRoundedClamped24Bit) {
     for (std::size_t i = std::size_t(info.DataOffset); i + 2 < out.size(); i += 3)
         samples.push_back(TestFiles::GetS24(out, i));
     // x 2^23, to the nearest, kept within 24 bits.
-    EXPECT_EQ(samples, (std::vector<int>{4194304, -4194304, 8388607, -8388608, 2097152, 8388607, -8388608, 0, 8,
-                                         -6291456, 8380220}));
+    EXPECT_EQ(samples, (std::vector<int>{4194304, -4194304, 8388607, -8388608, 2097152, 8388607, -8388608, 0,
+                                         8, -6291456, 8380220}));
 }
 
 } // namespace

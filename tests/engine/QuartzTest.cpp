@@ -2,6 +2,7 @@
 #include "engine/C_FGraph.h"
 #include "engine/FCT_Quartz.h"
 #include "tests/common/ProgramFixture.h"
+#include "tests/common/ScopedSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -172,16 +173,12 @@ protected:
     FakeWorld World;
     FakeRuntime Runtime{World};
     QuartzGraph G;
+    const ScopedSeam UsedRuntime{[this] { Graph::UseRuntime(&Runtime); }, [] { Graph::UseRuntime(nullptr); }};
 
     void SetUp() override {
         ProgramFixture::SetUp();
         Support::LogEnabled(1);
-        Graph::UseRuntime(&Runtime);
         World.Registered = kTypical;
-    }
-    void TearDown() override {
-        Graph::UseRuntime(nullptr);
-        ProgramFixture::TearDown();
     }
     void Scan(int pOrder = 0) {
         CreateGraph(G);

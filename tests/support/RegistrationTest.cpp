@@ -1,6 +1,7 @@
 #include "support/Registration.h"
 #include "support/MessageBox.h"
 #include "tests/common/ProgramFixture.h"
+#include "tests/common/ScopedSeam.h"
 #include "tests/common/TestApp.h"
 
 #include <QMessageBox>
@@ -32,21 +33,25 @@ protected:
     std::vector<std::string> Boxes;
     const std::string Name = kWavDestFile;
 
+    const ScopedSeam UsedRegistry{[this] { UseComponentRegistry(&Registry); },
+                                  [] { UseComponentRegistry(nullptr); }};
+    const ScopedSeam AnsweredBoxes{[this] {
+                                       UseMessageBoxHook([this](const std::string& pText, int pStyle,
+                                                                const std::string&, QWidget*, bool) {
+                                           const std::string icon = pStyle == vbCritical      ? "critical: "
+                                                                    : pStyle == vbInformation ? "info: "
+                                                                                              : "other: ";
+                                           Boxes.push_back(icon + pText);
+                                           return vbOK;
+                                       });
+                                   },
+                                   [] { UseMessageBoxHook(nullptr); }};
+
     void SetUp() override {
         ProgramFixture::SetUp();
         ::setenv("XDG_DATA_HOME", (Dir / "data").c_str(), 1);
-        UseComponentRegistry(&Registry);
-        UseMessageBoxHook([this](const std::string& pText, int pStyle, const std::string&, QWidget*, bool) {
-            const std::string icon = pStyle == vbCritical      ? "critical: "
-                                     : pStyle == vbInformation ? "info: "
-                                                               : "other: ";
-            Boxes.push_back(icon + pText);
-            return vbOK;
-        });
     }
     void TearDown() override {
-        UseMessageBoxHook(nullptr);
-        UseComponentRegistry(nullptr);
         ::unsetenv("XDG_DATA_HOME");
         ProgramFixture::TearDown();
     }
