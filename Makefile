@@ -10,7 +10,7 @@ FUZZ_DIR    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= waveinfo mpeg convwave ini tagtext tags
 
-.PHONY: all deps build test sanitize-test run install bench fuzz clean
+.PHONY: all deps build test sanitize-test run install bench fuzz tidy clean
 
 all: build
 
@@ -58,6 +58,12 @@ fuzz: deps
 	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_FUZZ=ON -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 	@./fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# Opt-in static checks with the repository's .clang-tidy; not part of make test. TIDY_FILES is a
+# pattern of the paths to check (default: the program's own sources).
+TIDY_FILES ?= $(CURDIR)/(app|controls|engine|plugins|support)/
+tidy: build
+	@run-clang-tidy -quiet -p $(BUILD_DIR) '$(TIDY_FILES)'
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SAN_DIR) $(FUZZ_DIR) demo bench/work

@@ -406,7 +406,7 @@ void BatchDriver::Events(const Row& pRow) {
 // Numbered, as a file of that name may be someone else's or another row's; created at once, so
 // that nobody else takes it.
 std::string BatchDriver::Claim(Row& pRow, const std::string& pName) {
-    const std::string name = Support::ClaimNumberedName(pRow.Folder + pName, 2);
+    std::string name = Support::ClaimNumberedName(pRow.Folder + pName, 2);
     if (!name.empty()) pRow.Temps.Add(name);
     return name;
 }

@@ -45,7 +45,7 @@ public:
 
     // Prints the totals and the failed files; the exit status: 0, 1 when a file failed, 130
     // when the run was stopped.
-    int Summary();
+    [[nodiscard]] int Summary();
 
     // Set from a signal handler.
     static void RequestStop() noexcept;

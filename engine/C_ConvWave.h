@@ -67,7 +67,7 @@ protected:
     virtual void EndBlocks() noexcept {}
 
 private:
-    int Convert(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
+    [[nodiscard]] int Convert(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pFreq,
                 std::int16_t pBit, std::int16_t pCh, std::int32_t pFlg, std::int32_t HeadderExists);
 
     std::int32_t c_Canceled = 0;

@@ -41,7 +41,8 @@ std::int32_t C_DecodeAudio::DecodeAudio(const std::string& pSourceFN, const std:
     Support::FileSizeOfPath(pSourceFN, size);
 
     step([&] {
-        FCT_Quartz::CreateGraph(c_Graph);
+        // Not consulted: a graph that was not made never completes, and the stall rule ends the job.
+        (void)FCT_Quartz::CreateGraph(c_Graph);
         FCT_Quartz::ScanRegisteredFilters(0, c_Graph);
         (void)FCT_Quartz::OpenDecodeGraph(pSourceFN, pTargetFN, c_Graph);
     });

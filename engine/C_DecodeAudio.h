@@ -16,7 +16,7 @@ public:
     ~C_DecodeAudio() override;
 
     // 1 when the job ended without being cancelled and the source still has a size, else 0.
-    std::int32_t DecodeAudio(const std::string& pSourceFN, const std::string& pTargetFN);
+    [[nodiscard]] std::int32_t DecodeAudio(const std::string& pSourceFN, const std::string& pTargetFN);
     void StopProc();
 
     [[nodiscard]] std::int32_t Canceled() const noexcept { return c_Canceled; }

@@ -37,7 +37,8 @@ void C_FGraph::Reset() {
 }
 
 void C_FGraph::Init() {
-    CreateGraph(c_Graph);
+    // A graph that could not be made leaves every later call on it without effect.
+    (void)CreateGraph(c_Graph);
     c_PlaySpeed = 1.0f;
     c_FromMS = 0;
     Reset();
@@ -127,7 +128,7 @@ void C_FGraph::FileName(const std::string& pName) {
         if (c_Graph.MediaControl) c_Graph.MediaControl->Stop();
         ReleaseGraph(c_Graph);
         if (!Support::FileExists(pName)) return 0;
-        CreateGraph(c_Graph);
+        (void)CreateGraph(c_Graph);
         if (!BuildWithFallbacks(pName, {}, c_Graph, false)) return 0;
         c_Length = c_Graph.MediaPosition ? ToInt32(c_Graph.MediaPosition->Duration() * 1000) : 0;
         c_ToMS = c_Length;

@@ -41,7 +41,7 @@ public:
     [[nodiscard]] std::int32_t Loaded() const { return c_Loaded; }
 
     void Init();
-    std::int32_t Play();
+    [[nodiscard]] std::int32_t Play();
     void Pause();
     void StopIO();
     void CloseWave();

@@ -31,14 +31,14 @@ public:
     [[nodiscard]] int EncProc(const std::uint8_t* pPtrSrc, std::int32_t pSize,
                               std::vector<std::uint8_t>& pOutData, std::int32_t& pSrcLengthUsed,
                               std::int32_t& pDstLengthUsed);
-    int EncFromWavfile(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pBitrate);
+    [[nodiscard]] int EncFromWavfile(const std::string& pSourceFN, const std::string& pTargetFN, std::int32_t pBitrate);
     void LoadBitRateToCombo(ComboBox& pCombo, std::int32_t pFreq, int pMode, std::int32_t pDefault);
     void AcmClose();
 
     [[nodiscard]] int DecInit(const MpegInfo* Ptrmpginfo);
     [[nodiscard]] int DecProc(const std::uint8_t* pPtrSrc, std::int32_t pSize,
                               std::vector<std::uint8_t>& pOutData, std::int32_t& pDstLengthUsed);
-    int DecFrommp3file(const std::string& pSourceFN, const std::string& pTargetFN);
+    [[nodiscard]] int DecFrommp3file(const std::string& pSourceFN, const std::string& pTargetFN);
 
     // Shows "mp3エンコーダー登録ができません" when Init finds no encoder; the window sets it.
     std::function<void(const std::string&)> ErrorMessage;

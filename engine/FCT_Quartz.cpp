@@ -263,9 +263,10 @@ int RenderPinsToDecode(const std::string& pSource, const std::string& pTarget, Q
 
 int BuildWithFallbacks(const std::string& pSource, const std::string& pTarget, QuartzGraph& pGraph,
                        bool pLogFailures) {
+    // A graph that could not be made holds no filter: the attempt on it fails and says so.
     auto fresh = [&pGraph] {
         ReleaseGraph(pGraph);
-        CreateGraph(pGraph);
+        (void)CreateGraph(pGraph);
     };
     if (SetupPinsToDecode(pSource, pTarget, 0, pGraph)) return 1;
     if (pLogFailures) Log("SetupPinsToDecode failed 0");
@@ -282,7 +283,7 @@ int OpenDecodeGraph(const std::string& pSource, const std::string& pTarget, Quar
     return Support::Trapped(0, [&] {
         if (pGraph.MediaControl) pGraph.MediaControl->Stop();
         ReleaseGraph(pGraph);
-        CreateGraph(pGraph);
+        (void)CreateGraph(pGraph);
         if (!BuildWithFallbacks(pSource, pTarget, pGraph, true)) return 0;
         pGraph.MediaEvents = pGraph.MediaControl;
         pGraph.MediaPosition = pGraph.MediaControl;

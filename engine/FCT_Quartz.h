@@ -34,7 +34,7 @@ inline constexpr std::array<const char*, 5> kRendererCandidates{
     "Default WaveOut Device", "既定の WaveOut デバイス", "既定の WAVE 出力デバイス",
     "既定の DirectSound デバイス", "Default DirectSound Device"};
 
-int CreateGraph(QuartzGraph& pGraph);
+[[nodiscard]] int CreateGraph(QuartzGraph& pGraph);
 int ReleaseGraph(QuartzGraph& pGraph);
 int DisconnectAll(QuartzGraph& pGraph);
 int ScanRegisteredFilters(int pOrder, QuartzGraph& pGraph);

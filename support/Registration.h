@@ -9,6 +9,6 @@
 namespace Support {
 
 // 1 when the component ends in the wanted state. Failures end in one critical message box.
-int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace);
+[[nodiscard]] int RegisterComponent(const std::string& pName, int pUnregister, int pInPlace);
 
 } // namespace Support

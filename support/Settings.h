@@ -43,7 +43,7 @@ void WriteSetting(const std::string& pKey, const SettingValue& pValue, int pMode
 [[nodiscard]] std::string IniRead(const std::string& pKey, const SettingValue& pDefault,
                                   const std::string& pFile = {}, const std::string& pSection = {},
                                   bool pWriteDefault = false);
-int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::string& pFile = {},
+[[nodiscard]] int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::string& pFile = {},
              const std::string& pSection = {});
 
 // Empty key: the title's own key of the current user. Reads never write anything back.
@@ -51,7 +51,7 @@ int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::str
                                   const std::string& pStoreName = {},
                                   RegistryHive pHive = RegistryHive::CurrentUser,
                                   const std::string& pKey = {});
-int RegWrite(const std::string& pValueName, const SettingValue& pValue, const std::string& pStoreName = {},
+[[nodiscard]] int RegWrite(const std::string& pValueName, const SettingValue& pValue, const std::string& pStoreName = {},
              RegistryHive pHive = RegistryHive::CurrentUser, const std::string& pKey = {});
 
 // The file that holds a current-user key: ${XDG_CONFIG_HOME:-$HOME/.config}/<company>/<store>.conf

@@ -181,7 +181,7 @@ protected:
         World.Registered = kTypical;
     }
     void Scan(int pOrder = 0) {
-        CreateGraph(G);
+        ASSERT_EQ(CreateGraph(G), 1);
         ScanRegisteredFilters(pOrder, G);
     }
     // The information log without its time stamps.
@@ -229,7 +229,7 @@ TEST_F(Quartz, ScanPrefersTheRecorderWriterTheLayer3DecoderAndFfdshow) {
     QuartzGraph other;
     World.Registered = {"WAV Dest", "AudioRecorder WAV Dest", "MP3 Decoder DMO",
                         "Microsoft DTV-DVD Audio Decoder"};
-    CreateGraph(other);
+    ASSERT_EQ(CreateGraph(other), 1);
     ScanRegisteredFilters(0, other);
     EXPECT_EQ(other.WavDestName, "AudioRecorder WAV Dest");
     EXPECT_EQ(other.Mp3Decoder, 2);
@@ -403,13 +403,13 @@ TEST_F(Quartz, AnEmptySinkNameFailsWhereTheSinkShouldBe) {
 
 TEST_F(Quartz, PinChoiceAndPinNotSetLines) {
     Scan();
-    CreateGraph(G);
+    ASSERT_EQ(CreateGraph(G), 1);
     auto connect = [&](const std::vector<std::string>& pOutputs) {
         World.PinSpecs["Up"] = {};
         for (const auto& o : pOutputs)
             World.PinSpecs["Up"].push_back("+" + o);
         World.Connections.clear();
-        CreateGraph(G);
+        EXPECT_EQ(CreateGraph(G), 1);
         G.MediaControl->AddFilter("Up");
         G.MediaControl->AddFilter("Down");
         EXPECT_EQ(ConnectPin("up", " DOWN ", G), 1);
@@ -421,7 +421,7 @@ TEST_F(Quartz, PinChoiceAndPinNotSetLines) {
     EXPECT_EQ(connect({"Raw Video 0", " Raw AUDIO 1"}), "Up#Down ( Raw AUDIO 1>In)");
 
     // A missing filter, an upstream filter without outputs, a downstream filter without inputs.
-    CreateGraph(G);
+    ASSERT_EQ(CreateGraph(G), 1);
     G.MediaControl->AddFilter("Down");
     EXPECT_EQ(ConnectPin("Missing", "Down", G), 0);
     World.PinSpecs["NoOut"] = {"-In"};
