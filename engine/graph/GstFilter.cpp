@@ -1,6 +1,5 @@
-// Stands in for one registered filter: a GStreamer bin whose pins exist from the start, with the
-// streams of what it reads bound to them as they appear. May include GStreamer; nothing outside engine/graph/
-// sees it.
+// Stands in for one registered filter: a GStreamer bin built from the table below, whose pins exist
+// from the start. May include GStreamer; nothing outside engine/graph/ sees it.
 #include "engine/graph/GstFilter.h"
 
 #include "engine/graph/GstFlow.h"
@@ -16,6 +15,59 @@
 namespace Graph {
 
 namespace {
+
+// Stand-ins in the table: the entry's own decoder, and the renderer's sound output.
+constexpr const char* kEntryDecoder = "(decoder)";
+constexpr const char* kSoundOutput = "(output)";
+// Left out where it is not installed: the balance then stays in the middle.
+constexpr const char* kPanorama = "audiopanorama";
+
+// Where a filter's output pins lead: nowhere, to the last element's source, or to the streams the
+// filter finds in what it reads, bound as they appear.
+enum class Outputs { None, Last, Found };
+
+struct Layout {
+    FilterKind Kind;
+    // The first element's sink is the input pin.
+    bool Input;
+    Outputs Output;
+    // Linked in this order.
+    std::vector<const char*> Elements;
+};
+
+// Each kind of filter as the elements inside its bin. Parsers, splitters and decoders add the rest
+// when they see what arrives (see OnHaveType).
+// clang-format off
+const std::vector<Layout> kLayouts{
+    // kind                   input  outputs         elements
+    {FilterKind::FileSource,  false, Outputs::Last,  {"filesrc"}},
+    {FilterKind::SourceSplit, false, Outputs::Found, {"filesrc", "parsebin"}},
+    {FilterKind::Parser,      true,  Outputs::Found, {"typefind"}},
+    {FilterKind::Splitter,    true,  Outputs::Found, {"typefind"}},
+    {FilterKind::Decoder,     true,  Outputs::Found, {"typefind"}},
+    {FilterKind::MpegDecoder, true,  Outputs::Last,  {"mpegaudioparse", kEntryDecoder, "capsfilter"}},
+    {FilterKind::PassThrough, true,  Outputs::Last,  {"identity"}},
+    // The resampler is only at work when a stream changes its rate part-way: the file keeps the first.
+    {FilterKind::WavWriter,   true,  Outputs::Last,  {"audioconvert", "audioresample", "capsfilter",
+                                                      "wavdest"}},
+    {FilterKind::FileWriter,  true,  Outputs::None,  {"filesink"}},
+    {FilterKind::Renderer,    true,  Outputs::None,  {"audioconvert", "audioresample", "volume", kPanorama,
+                                                      "audioconvert", kSoundOutput}},
+};
+// clang-format on
+
+const Layout* LayoutOf(FilterKind pKind) {
+    for (const Layout& layout : kLayouts)
+        if (layout.Kind == pKind) return &layout;
+    return nullptr;
+}
+
+// The first of pElements made by pFactory.
+GstElement* Inner(const std::vector<GstElement*>& pElements, const char* pFactory) {
+    for (GstElement* e : pElements)
+        if (g_strcmp0(GST_OBJECT_NAME(gst_element_get_factory(e)), pFactory) == 0) return e;
+    return nullptr;
+}
 
 // Whether a sound server is there to play to. Measuring must work on machines without one, and
 // probing the sound cards themselves fills the terminal with their complaints.
@@ -116,7 +168,16 @@ const char* DirectDecoder(GstCaps* pCaps) {
 GstFilter::GstFilter(GstGraph& pGraph, const CatalogueEntry& pEntry)
     : c_Graph(pGraph)
     , c_Entry(pEntry) {
-    Build();
+    // Built on its own and handed to the pipeline only whole: a refused filter leaves nothing
+    // behind, not even a decoder the graph would count.
+    const ElementPtr bin(OwnElement(gst_bin_new(nullptr)));
+    c_Bin = bin.get();
+    if (Build()) {
+        gst_bin_add(GST_BIN(c_Graph.Pipeline()), c_Bin);
+        return;
+    }
+    c_Pins.clear();
+    c_Bin = nullptr;
 }
 
 std::vector<Pin*> GstFilter::Pins() {
@@ -144,120 +205,105 @@ int GstFilter::AudioOutputIndex() const {
     return PreferredOutput(c_Entry.Outputs);
 }
 
-void GstFilter::AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget) {
-    GstPad* ghost = pTarget != nullptr
-                        ? gst_ghost_pad_new(pName.c_str(), pTarget)
-                        : gst_ghost_pad_new_no_target(
-                              pName.c_str(), pDirection == PinDirection::Input ? GST_PAD_SINK : GST_PAD_SRC);
+bool GstFilter::AddGhost(const std::string& pName, PinDirection pDirection, GstElement* pInner) {
+    const bool input = pDirection == PinDirection::Input;
+    // Without pInner, the pin waits for a stream the filter finds later.
+    const PadPtr target(pInner != nullptr ? gst_element_get_static_pad(pInner, input ? "sink" : "src")
+                                          : nullptr);
+    if (pInner != nullptr && !target) return false;
+    GstPad* ghost = target ? gst_ghost_pad_new(pName.c_str(), target.get())
+                           : gst_ghost_pad_new_no_target(pName.c_str(), input ? GST_PAD_SINK : GST_PAD_SRC);
+    if (ghost == nullptr) return false;
     gst_pad_set_active(ghost, TRUE);
     gst_element_add_pad(c_Bin, ghost);
     c_Pins.push_back(std::make_unique<GstPin>(*this, ghost, pDirection, pName));
+    return true;
 }
 
-void GstFilter::Build() {
-    GstElement* bin = gst_bin_new(nullptr);
-    c_Bin = bin;
-    gst_bin_add(GST_BIN(c_Graph.Pipeline()), bin);
-    auto add = [bin](const char* pFactory) {
-        GstElement* e = Make(pFactory);
-        if (e != nullptr) gst_bin_add(GST_BIN(bin), e);
-        return e;
-    };
+// What a name in the table stands for here.
+std::string GstFilter::Factory(const std::string& pTableName) const {
+    if (pTableName == kEntryDecoder) return c_Entry.Decoder;
+    if (pTableName != kSoundOutput) return pTableName;
+    if (c_Entry.Factories.back() == "pulsesink") return "pulsesink";
+    return AudioOutputOpens() ? "autoaudiosink" : "fakesink";
+}
+
+bool GstFilter::Build() {
+    const Layout* layout = LayoutOf(c_Entry.Kind);
+    if (layout == nullptr) return false;
+    std::vector<GstElement*> elements;
+    for (const char* name : layout->Elements) {
+        const std::string factory = Factory(name);
+        if (factory == kPanorama && !HasFactory(factory)) continue;
+        // A missing part refuses the whole filter: its pins would lead nowhere.
+        GstElement* e = Make(factory.c_str());
+        if (e == nullptr) return false;
+        gst_bin_add(GST_BIN(c_Bin), e);
+        elements.push_back(e);
+    }
+    // Before linking: a format set here is one the links must fit.
+    Prepare(elements);
+    for (std::size_t i = 1; i < elements.size(); ++i)
+        if (!gst_element_link(elements[i - 1], elements[i])) return false;
+    const std::string in = c_Entry.Inputs.empty() ? std::string() : c_Entry.Inputs.front();
+    if (layout->Input && !AddGhost(in, PinDirection::Input, elements.front())) return false;
+    if (layout->Output == Outputs::Last)
+        return AddGhost(c_Entry.Outputs.front(), PinDirection::Output, elements.back());
+    if (layout->Output == Outputs::Found)
+        for (const std::string& name : c_Entry.Outputs)
+            if (!AddGhost(name, PinDirection::Output, nullptr)) return false;
+    return true;
+}
+
+// What each kind sets on its elements and keeps of them.
+void GstFilter::Prepare(const std::vector<GstElement*>& pElements) {
     auto pad = [](GstElement* pElement, const char* pName) {
         return PadPtr(gst_element_get_static_pad(pElement, pName));
     };
-    auto chain = [](std::initializer_list<GstElement*> pElements) {
-        GstElement* previous = nullptr;
-        for (GstElement* e : pElements) {
-            if (previous != nullptr) gst_element_link(previous, e);
-            previous = e;
-        }
-    };
-    const std::string in = c_Entry.Inputs.empty() ? std::string() : c_Entry.Inputs.front();
     switch (c_Entry.Kind) {
-    case FilterKind::FileSource: {
-        c_FileSource = add("filesrc");
-        WatchFlow(pad(c_FileSource, "src").get(), c_Graph.Flow());
-        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(c_FileSource, "src").get());
-        break;
-    }
+    case FilterKind::FileSource:
     case FilterKind::SourceSplit: {
-        c_FileSource = add("filesrc");
+        c_FileSource = Inner(pElements, "filesrc");
         WatchFlow(pad(c_FileSource, "src").get(), c_Graph.Flow());
-        GstElement* split = add("parsebin");
-        chain({c_FileSource, split});
-        for (const std::string& name : c_Entry.Outputs)
-            AddGhost(name, PinDirection::Output, nullptr);
-        g_signal_connect(split, "pad-added", G_CALLBACK(OnPadAdded), this);
-        g_signal_connect(split, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
+        if (GstElement* split = Inner(pElements, "parsebin"); split != nullptr) {
+            g_signal_connect(split, "pad-added", G_CALLBACK(OnPadAdded), this);
+            g_signal_connect(split, "no-more-pads", G_CALLBACK(OnNoMorePads), this);
+        }
         break;
     }
     case FilterKind::Decoder:
     case FilterKind::Parser:
-    case FilterKind::Splitter: {
+    case FilterKind::Splitter:
         // What arrives decides the inner elements: see OnHaveType.
-        GstElement* find = add("typefind");
-        AddGhost(in, PinDirection::Input, pad(find, "sink").get());
-        for (const std::string& name : c_Entry.Outputs)
-            AddGhost(name, PinDirection::Output, nullptr);
-        g_signal_connect(find, "have-type", G_CALLBACK(OnHaveType), this);
+        g_signal_connect(Inner(pElements, "typefind"), "have-type", G_CALLBACK(OnHaveType), this);
         break;
-    }
     case FilterKind::MpegDecoder: {
-        GstElement* parse = add("mpegaudioparse");
-        GstElement* decoder = add(c_Entry.Decoder.c_str());
         // The decoder's own 16-bit output: no float round trip on the way to the writer.
-        GstElement* format = add("capsfilter");
         const CapsPtr caps(gst_caps_from_string("audio/x-raw,format=S16LE"));
-        g_object_set(format, "caps", caps.get(), nullptr);
-        chain({parse, decoder, format});
-        AddGhost(in, PinDirection::Input, pad(parse, "sink").get());
-        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(format, "src").get());
+        g_object_set(Inner(pElements, "capsfilter"), "caps", caps.get(), nullptr);
         break;
     }
-    case FilterKind::PassThrough: {
-        GstElement* identity = add("identity");
-        AddGhost(in, PinDirection::Input, pad(identity, "sink").get());
-        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(identity, "src").get());
+    case FilterKind::PassThrough:
         break;
-    }
     case FilterKind::WavWriter: {
-        GstElement* convert = add("audioconvert");
+        GstElement* convert = Inner(pElements, "audioconvert");
         // Deterministic integer output: no dither, no noise shaping.
         g_object_set(convert, "dithering", 0, "noise-shaping", 0, nullptr);
-        // Only at work when a stream changes its rate part-way: the file keeps the first one.
-        GstElement* resample = add("audioresample");
-        c_WriterFormat = add("capsfilter");
-        GstElement* writer = add("wavdest");
-        chain({convert, resample, c_WriterFormat, writer});
+        c_WriterFormat = Inner(pElements, "capsfilter");
         gst_pad_add_probe(pad(convert, "sink").get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, OnWriterCaps, this,
                           nullptr);
-        AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
-        AddGhost(c_Entry.Outputs.front(), PinDirection::Output, pad(writer, "src").get());
         break;
     }
-    case FilterKind::FileWriter: {
-        c_FileSink = add("filesink");
+    case FilterKind::FileWriter:
+        c_FileSink = Inner(pElements, "filesink");
         g_object_set(c_FileSink, "sync", FALSE, "async", FALSE, nullptr);
-        AddGhost(in, PinDirection::Input, pad(c_FileSink, "sink").get());
         break;
-    }
-    case FilterKind::Renderer: {
-        GstElement* convert = add("audioconvert");
-        GstElement* resample = add("audioresample");
-        c_Volume = add("volume");
-        c_Panorama = HasFactory("audiopanorama") ? add("audiopanorama") : nullptr;
-        GstElement* convert2 = add("audioconvert");
-        const bool pulse = c_Entry.Factories.back() == "pulsesink";
-        GstElement* sink = add(pulse ? "pulsesink" : (AudioOutputOpens() ? "autoaudiosink" : "fakesink"));
-        if (sink != nullptr && !pulse && !AudioOutputOpens()) g_object_set(sink, "sync", TRUE, nullptr);
-        if (c_Panorama != nullptr)
-            chain({convert, resample, c_Volume, c_Panorama, convert2, sink});
-        else
-            chain({convert, resample, c_Volume, convert2, sink});
-        AddGhost(in, PinDirection::Input, pad(convert, "sink").get());
+    case FilterKind::Renderer:
+        c_Volume = Inner(pElements, "volume");
+        c_Panorama = Inner(pElements, kPanorama);
+        if (GstElement* sink = Inner(pElements, "fakesink"); sink != nullptr)
+            g_object_set(sink, "sync", TRUE, nullptr);
         break;
-    }
     }
 }
 

@@ -19,6 +19,8 @@ class GstGraph;
 
 class GstFilter final : public Filter {
 public:
+    // Builds the filter's bin into pGraph; when a part of it cannot be made or linked, the filter
+    // is not Valid and the graph is left as it was.
     GstFilter(GstGraph& pGraph, const CatalogueEntry& pEntry);
     std::string Name() const override { return c_Entry.Name; }
     std::vector<Pin*> Pins() override;
@@ -50,8 +52,10 @@ private:
     static void OnDemuxedPad(GstElement* pDemuxer, GstPad* pPad, gpointer pSelf);
     static GstPadProbeReturn OnWriterCaps(GstPad* pPad, GstPadProbeInfo* pInfo, gpointer pSelf);
     GstElement* AddInner(const char* pFactory);
-    void AddGhost(const std::string& pName, PinDirection pDirection, GstPad* pTarget);
-    void Build();
+    bool AddGhost(const std::string& pName, PinDirection pDirection, GstElement* pInner);
+    bool Build();
+    std::string Factory(const std::string& pTableName) const;
+    void Prepare(const std::vector<GstElement*>& pElements);
     int AudioOutputIndex() const;
 
     GstGraph& c_Graph;
