@@ -7,7 +7,6 @@
 
 #include <gst/audio/audio.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
