@@ -41,6 +41,7 @@ struct StopAndUnref {
 };
 
 using PipelinePtr = std::unique_ptr<GstElement, StopAndUnref>;
+using ElementPtr = std::unique_ptr<GstElement, UnrefObject>;
 using BusPtr = std::unique_ptr<GstBus, UnrefObject>;
 using PadPtr = std::unique_ptr<GstPad, UnrefObject>;
 using FactoryPtr = std::unique_ptr<GstElementFactory, UnrefObject>;
@@ -55,6 +56,13 @@ using TextPtr = std::unique_ptr<gchar, FreeText>;
 inline PipelinePtr OwnPipeline(GstElement* pElement) {
     if (pElement != nullptr) gst_object_ref_sink(pElement);
     return PipelinePtr(pElement);
+}
+
+// A new element held until a bin takes it: sunk, so that letting go of it leaves the bin its own
+// reference.
+inline ElementPtr OwnElement(GstElement* pElement) {
+    if (pElement != nullptr) gst_object_ref_sink(pElement);
+    return ElementPtr(pElement);
 }
 
 } // namespace Graph

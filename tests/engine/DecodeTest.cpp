@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -117,6 +118,26 @@ protected:
     static bool Has(const std::string& pText, const std::string& pPart) {
         return pText.find(pPart) != std::string::npos;
     }
+    // Decodes as the batch does; a graph that never completes is given up after 300 reports.
+    static int DecodeOrGiveUp(const std::string& pSource, const std::string& pTarget) {
+        C_DecodeAudio decoder;
+        int reports = 0;
+        QObject::connect(
+            &decoder, &C_DecodeAudio::Prog, &decoder,
+            [&](float, std::int32_t& pCancel) { pCancel = ++reports > 300; }, Qt::DirectConnection);
+        return decoder.DecodeAudio(pSource, pTarget);
+    }
+    // What attempt 1 leaves when attempt 0 found no layer-3 decoder to connect.
+    void ExpectDecodedByAttemptOne(const std::string& pTarget) {
+        const WaveInfo info = WaveMMIO::GetWaveInfo(pTarget);
+        EXPECT_EQ(info.Valid, 1);
+        EXPECT_NEAR(info.Frames, kFrames, 2 * 1152 + 2 * 1152);
+        EXPECT_TRUE(
+            Has(Log(), "Pin not set MPEG-I Stream Splitter#MPEG Layer-3 Decoder l=1 tFound=0 tNumPin=0"))
+            << Log();
+        EXPECT_TRUE(Has(Log(), "SetupPinsToDecode failed 0"));
+        EXPECT_FALSE(Has(Log(), "SetupPinsToDecode failed 1"));
+    }
 };
 
 TEST_F(DecodeLadder, MpegInsideWavDecodesThroughTheLastFallback) {
@@ -135,12 +156,7 @@ TEST_F(DecodeLadder, MpegInsideWavDecodesThroughTheLastFallback) {
         TestFiles::WriteFile(
             source, TestFiles::Riff({TestFiles::Chunk("fmt ", fmt),
                                      TestFiles::Chunk("data", TestFiles::ReadFile(Dir / "audio.mpa"))}));
-        C_DecodeAudio decoder;
-        int reports = 0;
-        QObject::connect(
-            &decoder, &C_DecodeAudio::Prog, &decoder,
-            [&](float, std::int32_t& pCancel) { pCancel = ++reports > 300; }, Qt::DirectConnection);
-        EXPECT_EQ(decoder.DecodeAudio(source, Dir / "out.wav"), 1);
+        EXPECT_EQ(DecodeOrGiveUp(source, Dir / "out.wav"), 1);
         const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "out.wav");
         EXPECT_EQ(info.Valid, 1);
         EXPECT_NEAR(info.Frames, kFrames, 2 * 1152 + 2 * 1152);
@@ -171,13 +187,7 @@ TEST_F(DecodeLadder, AttemptOneDecodesWhenTheFirstChoiceDecoderIsGone) {
     FCT_Quartz::ReleaseGraph(graph);
     ASSERT_EQ(built, 1);
     EXPECT_EQ(code, Graph::kEventComplete);
-    const WaveInfo info = WaveMMIO::GetWaveInfo(Dir / "out.wav");
-    EXPECT_EQ(info.Valid, 1);
-    EXPECT_NEAR(info.Frames, kFrames, 2 * 1152 + 2 * 1152);
-    EXPECT_TRUE(Has(Log(), "Pin not set MPEG-I Stream Splitter#MPEG Layer-3 Decoder l=1 tFound=0 tNumPin=0"))
-        << Log();
-    EXPECT_TRUE(Has(Log(), "SetupPinsToDecode failed 0"));
-    EXPECT_FALSE(Has(Log(), "SetupPinsToDecode failed 1"));
+    ExpectDecodedByAttemptOne(Dir / "out.wav");
 }
 
 TEST_F(Decode, UndecodableSourcesLeaveNoWav) {
@@ -263,6 +273,43 @@ TEST_F(Decode, ThePlayerMeasuresWithoutASoundDevice) {
     EXPECT_NEAR(player.Length(), 1000 * kFrames / 44100, 50);
     player.CloseWave();
     EXPECT_EQ(player.Length(), 0);
+}
+
+TEST_F(DecodeLadder, AFilterThatCannotBeBuiltWholeIsRefusedAndTheLadderGoesOn) {
+    if (!Decode::HaveLauncher()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+    const std::string source = Dir / "a.mp3";
+    ASSERT_TRUE(Make(kTone + "lamemp3enc", source));
+    // The layer-3 decoder stays registered, but its decoder element is missing, or is one the MPEG
+    // parser cannot be linked to.
+    for (const auto& [decoder, installed] :
+         std::vector<std::pair<std::string, bool>>{{"tolvane_no_such_decoder", false}, {"vorbisdec", true}}) {
+        SCOPED_TRACE(decoder);
+        std::filesystem::remove(Dir / "log/Tolvane.log");
+        std::vector<Graph::CatalogueEntry> table = Graph::Catalogue();
+        for (Graph::CatalogueEntry& entry : table)
+            if (entry.Name == "MPEG Layer-3 Decoder") {
+                entry.Decoder = decoder;
+                if (installed) entry.Factories.push_back(decoder);
+            }
+        Graph::UseCatalogue(&table);
+        const auto graph = Graph::CurrentRuntime().CreateGraph();
+        const std::vector<std::string> registered = graph->RegisteredFilters();
+        const bool listed =
+            std::find(registered.begin(), registered.end(), "MPEG Layer-3 Decoder") != registered.end();
+        const Graph::Filter* refused = graph->AddFilter("MPEG Layer-3 Decoder");
+        const std::size_t kept = graph->Filters().size();
+        const bool takesOthers = graph->AddFilter("MPEG Audio Decoder") != nullptr;
+        const std::string target = Dir / (decoder + ".wav");
+        const int decoded = DecodeOrGiveUp(source, target);
+        Graph::UseCatalogue(nullptr);
+        if (installed && !listed) continue; // this machine lacks the element the link is tried with
+        EXPECT_TRUE(listed);
+        EXPECT_EQ(refused, nullptr);
+        EXPECT_EQ(kept, 0u);
+        EXPECT_TRUE(takesOthers);
+        EXPECT_EQ(decoded, 1);
+        ExpectDecodedByAttemptOne(target);
+    }
 }
 
 } // namespace
