@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/ListModel.h"
+#include "controls/ListSurfaces.h"
 
 #include <QPixmap>
 #include <QTimer>
@@ -13,6 +14,8 @@
 
 class ComboBox;
 class QComboBox;
+class QDragMoveEvent;
+class QDropEvent;
 class QHelpEvent;
 class QKeyEvent;
 class QLineEdit;
@@ -285,6 +288,7 @@ Q_SIGNALS:
     void ToolTipText(std::int32_t pItem, std::int32_t pData, QString& pText);
 
 protected:
+    // The editors' keys.
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -293,6 +297,10 @@ protected:
     void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
+    friend class ListFrame;
+    friend class ListHeaderStrip;
+    friend class ListRows;
+
     // Either kind of scroll bar.
     struct Bar {
         QScrollBar* Plain = nullptr;
@@ -339,7 +347,9 @@ private:
     void TabsMouseRelease(QMouseEvent* pEvent);
     void ShowSizingPointer(bool pShow);
     void StartDragOut();
-    bool RowsDragEvent(QEvent* pEvent);
+    void RowsDragOver(QDragMoveEvent* pEvent);
+    void RowsDragLeave();
+    void RowsDrop(QDropEvent* pEvent);
     void MenuRCTab_Click(int pIndex);
     void MoveByKey(std::int32_t pTarget, bool pExtend);
     [[nodiscard]] std::int32_t RowAt(float pY) const noexcept;
@@ -430,9 +440,9 @@ private:
     bool c_SettingEditor = false;
 
     // surfaces
-    QWidget* c_PictureAll = nullptr;
-    QWidget* c_PictureTab = nullptr;
-    QWidget* c_PictureList = nullptr;
+    ListFrame* c_PictureAll = nullptr;
+    ListHeaderStrip* c_PictureTab = nullptr;
+    ListRows* c_PictureList = nullptr;
     Bar c_HBar;
     Bar c_VBar;
     QPixmap PictureTabGrad;

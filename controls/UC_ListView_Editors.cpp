@@ -279,6 +279,13 @@ void UC_ListView::ListLV_Click(int pIndex, int pEntry) {
     Q_EMIT ComboChaged(column, pEntry);
 }
 
+bool UC_ListView::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    const QEvent::Type type = pEvent->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease)
+        return EditorKeyEvent(pWatched, static_cast<QKeyEvent*>(pEvent), type == QEvent::KeyRelease);
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
 bool UC_ListView::EditorKeyEvent(QObject* pEditor, QKeyEvent* pEvent, bool pRelease) {
     std::int32_t isCombo = -1;
     int index = -1;

@@ -1,12 +1,11 @@
-// The list's mouse, keyboard, wheel and drag-and-drop handling. Events of the surfaces reach the
-// control through its event filter; positions become twips in the surface's coordinates.
+// The list's mouse, keyboard, wheel and drag-and-drop handling. The surfaces (ListSurfaces.h) hand
+// their events here; positions become twips in the surface's coordinates.
 #include "controls/MouseInput.h"
 #include "controls/UC_ListView.h"
 #include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 
-#include <QApplication>
 #include <QDrag>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -14,7 +13,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -54,73 +52,6 @@ Qt::DropAction FirstAction(std::int32_t pEffect) {
 
 double UC_ListView::SecondsNow() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool UC_ListView::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    const QEvent::Type type = pEvent->type();
-    if (pWatched == c_PictureList) {
-        switch (type) {
-        case QEvent::Paint: {
-            QPainter painter(c_PictureList);
-            PaintRows(painter);
-            return true;
-        }
-        case QEvent::MouseButtonPress:
-            RowsMousePress(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseMove:
-            RowsMouseMove(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonRelease:
-            RowsMouseRelease(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonDblClick:
-            RowsDoubleClick(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::ToolTip:
-            RowsToolTip(static_cast<QHelpEvent*>(pEvent));
-            return true;
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::DragLeave:
-        case QEvent::Drop:
-            return RowsDragEvent(pEvent);
-        default:
-            break;
-        }
-    } else if (pWatched == c_PictureTab) {
-        switch (type) {
-        case QEvent::Paint: {
-            QPainter painter(c_PictureTab);
-            PaintTabs(painter);
-            return true;
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            TabsMousePress(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseMove:
-            TabsMouseMove(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonRelease:
-            TabsMouseRelease(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::Leave:
-            if (!(QApplication::mouseButtons() & Qt::LeftButton)) ShowSizingPointer(false);
-            break;
-        default:
-            break;
-        }
-    } else if (pWatched == c_PictureAll) {
-        if (type == QEvent::Paint) {
-            QPainter painter(c_PictureAll);
-            PaintFrame(painter);
-            return true;
-        }
-    } else if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        return EditorKeyEvent(pWatched, static_cast<QKeyEvent*>(pEvent), type == QEvent::KeyRelease);
-    }
-    return QWidget::eventFilter(pWatched, pEvent);
 }
 
 // ---- columns under the pointer
@@ -437,35 +368,25 @@ void UC_ListView::wheelEvent(QWheelEvent* pEvent) {
 
 // ---- drag and drop
 
-bool UC_ListView::RowsDragEvent(QEvent* pEvent) {
-    switch (pEvent->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* event = static_cast<QDragMoveEvent*>(pEvent);
-        event->acceptProposedAction();
-        Q_EMIT OLEDragOver();
-        DragOverStep(TwipsOfPixels(event->position().x()), TwipsOfPixels(event->position().y()),
-                     SecondsNow());
-        if (!c_DragTimer.isActive()) c_DragTimer.start();
-        return true;
-    }
-    case QEvent::DragLeave:
-        c_DragTimer.stop();
-        return true;
-    case QEvent::Drop: {
-        c_DragTimer.stop();
-        auto* event = static_cast<QDropEvent*>(pEvent);
-        std::int32_t effect = EffectOf(event->proposedAction());
-        Q_EMIT OLEDragDrop(event->mimeData(), effect, ButtonsCode(event->buttons()),
-                           ShiftCode(event->modifiers()), TwipsOfPixels(event->position().x()),
-                           TwipsOfPixels(event->position().y()));
-        event->setDropAction(FirstAction(effect));
-        event->accept();
-        return true;
-    }
-    default:
-        return false;
-    }
+void UC_ListView::RowsDragOver(QDragMoveEvent* pEvent) {
+    pEvent->acceptProposedAction();
+    Q_EMIT OLEDragOver();
+    DragOverStep(TwipsOfPixels(pEvent->position().x()), TwipsOfPixels(pEvent->position().y()), SecondsNow());
+    if (!c_DragTimer.isActive()) c_DragTimer.start();
+}
+
+void UC_ListView::RowsDragLeave() {
+    c_DragTimer.stop();
+}
+
+void UC_ListView::RowsDrop(QDropEvent* pEvent) {
+    c_DragTimer.stop();
+    std::int32_t effect = EffectOf(pEvent->proposedAction());
+    Q_EMIT OLEDragDrop(pEvent->mimeData(), effect, ButtonsCode(pEvent->buttons()),
+                       ShiftCode(pEvent->modifiers()), TwipsOfPixels(pEvent->position().x()),
+                       TwipsOfPixels(pEvent->position().y()));
+    pEvent->setDropAction(FirstAction(effect));
+    pEvent->accept();
 }
 
 void UC_ListView::DragOverStep(float pX, float pY, double pNow) {

@@ -108,16 +108,14 @@ UC_ListView::BarState UC_ListView::HBarState() const {
 
 void UC_ListView::CreateSurfaces() {
     setFocusPolicy(Qt::StrongFocus);
-    c_PictureAll = new QWidget(this);
+    c_PictureAll = new ListFrame(*this, this);
     c_PictureAll->setObjectName(QStringLiteral("PictureAll"));
-    c_PictureTab = new QWidget(c_PictureAll);
+    c_PictureTab = new ListHeaderStrip(*this, c_PictureAll);
     c_PictureTab->setObjectName(QStringLiteral("PictureTab"));
-    c_PictureList = new QWidget(c_PictureAll);
+    c_PictureList = new ListRows(*this, c_PictureAll);
     c_PictureList->setObjectName(QStringLiteral("PictureList"));
-    for (QWidget* surface : {c_PictureAll, c_PictureTab, c_PictureList}) {
+    for (QWidget* surface : std::initializer_list<QWidget*>{c_PictureAll, c_PictureTab, c_PictureList})
         surface->setAttribute(Qt::WA_OpaquePaintEvent);
-        surface->installEventFilter(this);
-    }
     c_PictureTab->setMouseTracking(true);
     c_PictureList->setMouseTracking(true);
     c_PictureList->setAcceptDrops(true);
