@@ -25,17 +25,17 @@ test: build
 	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory sanitize-test
 
-# The engine, support and controls suites and the fuzz corpus replay again under AddressSanitizer,
-# LeakSanitizer and UndefinedBehaviorSanitizer. Full stacks on malloc let the suppressions recognise the
-# third-party memory that lives as long as the process.
+# The engine, support, controls and list-model suites and the fuzz corpus replay again under
+# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer. Full stacks on malloc let the
+# suppressions recognise the third-party memory that lives as long as the process.
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 QT_QPA_PLATFORM=offscreen
 
 sanitize-test: deps
 	@cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON -DTOLVANE_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(SAN_DIR) -j $(JOBS) --target tests_engine tests_support tests_controls gstwavdest $(addprefix fuzz_replay_,$(FUZZ_TARGETS))
-	@$(SAN_ENV) ctest --test-dir $(SAN_DIR) -R '^(tests_(engine|support|controls)|fuzz_replay)\.' --output-on-failure -j $(JOBS)
+	@cmake --build $(SAN_DIR) -j $(JOBS) --target tests_engine tests_support tests_controls tests_controls_model gstwavdest $(addprefix fuzz_replay_,$(FUZZ_TARGETS))
+	@$(SAN_ENV) ctest --test-dir $(SAN_DIR) -R '^(tests_(engine|support|controls|controls_model)|fuzz_replay)\.' --output-on-failure -j $(JOBS)
 
 run: build
 	@./scripts/run-demo.sh $(BUILD_DIR)/bin

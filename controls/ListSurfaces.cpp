@@ -6,21 +6,9 @@
 #include <QHelpEvent>
 #include <QPainter>
 
-namespace {
-
-// Opaque: every paint covers the whole surface.
-void PrepareSurface(QWidget& pSurface, const char* pName) {
-    pSurface.setObjectName(QString::fromLatin1(pName));
-    pSurface.setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-} // namespace
-
 ListFrame::ListFrame(UC_ListView& pList, QWidget* pParent)
     : QWidget(pParent)
-    , c_List(pList) {
-    PrepareSurface(*this, "PictureAll");
-}
+    , c_List(pList) {}
 
 void ListFrame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -29,10 +17,7 @@ void ListFrame::paintEvent(QPaintEvent*) {
 
 ListHeaderStrip::ListHeaderStrip(UC_ListView& pList, QWidget* pParent)
     : QWidget(pParent)
-    , c_List(pList) {
-    PrepareSurface(*this, "PictureTab");
-    setMouseTracking(true);
-}
+    , c_List(pList) {}
 
 void ListHeaderStrip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -63,11 +48,7 @@ void ListHeaderStrip::leaveEvent(QEvent* pEvent) {
 
 ListRows::ListRows(UC_ListView& pList, QWidget* pParent)
     : QWidget(pParent)
-    , c_List(pList) {
-    PrepareSurface(*this, "PictureList");
-    setMouseTracking(true);
-    setAcceptDrops(true);
-}
+    , c_List(pList) {}
 
 bool ListRows::event(QEvent* pEvent) {
     if (pEvent->type() != QEvent::ToolTip) return QWidget::event(pEvent);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "controls/ListValue.h"
+#include "controls/ListModel.h"
+#include "controls/ListSurfaces.h"
 
 #include <QPixmap>
 #include <QTimer>
@@ -13,6 +14,8 @@
 
 class ComboBox;
 class QComboBox;
+class QDragMoveEvent;
+class QDropEvent;
 class QHelpEvent;
 class QKeyEvent;
 class QLineEdit;
@@ -37,38 +40,15 @@ struct UiFontEntry;
 // row), so YsItem(Y) takes an event's Y as it is. Colours are red + green×256 + blue×65536 or a
 // system colour reference (see Palette.h).
 //
-// Item arguments: 0..ItemCount() − 1 is an item, -1 the current item (SelectedItem), -2 the last
-// item where a member says so; any other index makes a setter do nothing and a getter return 0,
-// -1 or the empty value. Mutating members never repaint: the host calls ReDraw (and SetVbarParm
-// when the count changed) afterwards. Repainting is always a request; nothing here runs the event
-// loop.
+// The items, the columns, their index rules (-1 the current item, -2 the last one where a member
+// says so) and the sorting are ListModel's; the members here forward to it. Mutating members never
+// repaint: the host calls ReDraw (and SetVbarParm when the count changed) afterwards. Repainting is
+// always a request; nothing here runs the event loop.
 class UC_ListView : public QWidget {
     Q_OBJECT
 public:
-    struct TabRecord {
-        std::string TabName;
-        std::int32_t TabOrder = 0;
-        std::int32_t TabHidden = 0;
-        std::int32_t TabWidth = 1440;
-        std::int32_t TabLeft = 0;
-        std::int32_t TabRight = 0;
-        std::int32_t TabAlign = 0;
-        std::int32_t UseTextCombo = 0;
-        std::int32_t FrontObj = 0;
-        std::int16_t TextEditorIndex = -1;
-        std::int16_t ComboEditorIndex = -1;
-        std::int16_t ListEditorIndex = -1;
-        std::int32_t TextIsTime = 0;
-        std::int32_t DataNumeric = 0;
-    };
-    struct ItemRecord {
-        std::int32_t IsSelected = 0;
-        std::int32_t IconType = 0;
-        std::int32_t DispColor = 0;
-        std::int32_t HLine = 0;
-        std::vector<ListValue> Value;
-        std::vector<ListValue> AuxID;
-    };
+    using TabRecord = ListModel::TabRecord;
+    using ItemRecord = ListModel::ItemRecord;
     // A scroll bar as the host and the tests see it.
     struct BarState {
         bool Visible = false;
@@ -78,16 +58,16 @@ public:
         std::int32_t LargeChange = 0;
     };
 
-    static constexpr std::int32_t kMinTabWidth = 450;
+    static constexpr std::int32_t kMinTabWidth = ListModel::kMinTabWidth;
 
     explicit UC_ListView(QWidget* pParent = nullptr);
     ~UC_ListView() override;
 
     // ---- settings (set before Init/InitTab unless noted)
-    [[nodiscard]] std::int32_t NumData() const noexcept { return c_NumData; }
-    void NumData(std::int32_t pValue) noexcept;
-    [[nodiscard]] std::int32_t NumAux() const noexcept { return c_NumAux; }
-    void NumAux(std::int32_t pValue) noexcept;
+    [[nodiscard]] std::int32_t NumData() const noexcept { return c_Model.NumData(); }
+    void NumData(std::int32_t pValue) noexcept { c_Model.NumData(pValue); }
+    [[nodiscard]] std::int32_t NumAux() const noexcept { return c_Model.NumAux(); }
+    void NumAux(std::int32_t pValue) noexcept { c_Model.NumAux(pValue); }
     // 1: the bars are sliders; ignored once Init has run.
     [[nodiscard]] std::int32_t UseUCBar() const noexcept { return c_UseUCBar; }
     void UseUCBar(std::int32_t pValue) noexcept;
@@ -95,12 +75,12 @@ public:
     void VbarDisabled(std::int32_t pValue) noexcept { c_VbarDisabled = pValue; }
     // Non-zero: stripes on rows whose item index is odd.
     void UseMadara(std::int32_t pValue) noexcept { c_UseMadara = pValue; }
-    void NoMultiSelect(std::int32_t pValue) noexcept { c_NoMultiSelect = pValue; }
+    void NoMultiSelect(std::int32_t pValue) noexcept { c_Model.NoMultiSelect(pValue); }
     // 1-based column: rows whose value there is blank get a grey band.
     void BorderIfBlank(std::int32_t pValue) noexcept { c_BorderIfBlank = pValue; }
     void NoOleScroll(std::int32_t pValue) noexcept { c_NoOleScroll = pValue; }
-    [[nodiscard]] std::int32_t OneHeight() const noexcept { return c_OneHeight; }
-    void OneHeight(std::int32_t pValue) noexcept { c_OneHeight = pValue; }
+    [[nodiscard]] std::int32_t OneHeight() const noexcept { return c_Model.OneHeight(); }
+    void OneHeight(std::int32_t pValue) noexcept { c_Model.OneHeight(pValue); }
     void SelectedColor(std::int32_t pValue) noexcept { c_SelectedColor = pValue; }
     // 9: the band is combined with the row by bitwise AND; 13: painted over it.
     void SelectedColorMode(std::int32_t pValue) noexcept { c_SelectedColorMode = pValue; }
@@ -129,92 +109,87 @@ public:
     void ClickDisabled(std::int32_t pValue) noexcept { c_ClickDisabled = pValue; }
     void TabDisabled(std::int32_t pValue) noexcept { c_TabDisabled = pValue; }
     // Column of the last sort, -1 when the order is not a sort result.
-    [[nodiscard]] std::int32_t OrderData() const noexcept { return c_OrderData; }
-    void OrderData(std::int32_t pValue) noexcept { c_OrderData = pValue; }
-    [[nodiscard]] std::int32_t OrderInverted() const noexcept { return c_OrderInverted; }
-    void OrderInverted(std::int32_t pValue) noexcept { c_OrderInverted = pValue; }
+    [[nodiscard]] std::int32_t OrderData() const noexcept { return c_Model.OrderData(); }
+    void OrderData(std::int32_t pValue) noexcept { c_Model.OrderData(pValue); }
+    [[nodiscard]] std::int32_t OrderInverted() const noexcept { return c_Model.OrderInverted(); }
+    void OrderInverted(std::int32_t pValue) noexcept { c_Model.OrderInverted(pValue); }
 
-    // ---- columns (pData: the column index)
-    [[nodiscard]] std::string TabName(std::int32_t pData) const;
-    void TabName(std::int32_t pData, const std::string& pValue);
-    [[nodiscard]] std::int32_t TabWidth(std::int32_t pData) const;
-    // Never below 450 twips; lays the columns out again (no repaint).
-    void TabWidth(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t TabHidden(std::int32_t pData) const;
-    void TabHidden(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t TabAlign(std::int32_t pData) const;
-    void TabAlign(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t DataNumeric(std::int32_t pData) const;
-    void DataNumeric(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t TextIsTime(std::int32_t pData) const;
-    void TextIsTime(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t FrontObj(std::int32_t pData) const;
-    void FrontObj(std::int32_t pData, std::int32_t pValue);
-    // Bit set of in-place editors: 1 text box, 2 editable combo box, 4 drop-down list.
-    [[nodiscard]] std::int32_t UseTextCombo(std::int32_t pData) const;
-    void UseTextCombo(std::int32_t pData, std::int32_t pValue);
-    [[nodiscard]] std::int32_t TabOrder(std::int32_t pData) const;
-    [[nodiscard]] std::int32_t TabLeft(std::int32_t pData) const;
-    [[nodiscard]] std::int32_t TabRight(std::int32_t pData) const;
-    // Moves column pTab to display position pValue (no layout, no repaint).
-    void SetTabOrder(std::int32_t pTab, std::int32_t pValue);
-    // The column shown at display position pPosition, -1 outside.
-    [[nodiscard]] std::int32_t ColumnAt(std::int32_t pPosition) const;
+    // ---- columns (pData: the column index); the model has the rules
+    [[nodiscard]] std::string TabName(std::int32_t pData) const { return c_Model.TabName(pData); }
+    void TabName(std::int32_t pData, const std::string& pValue) { c_Model.TabName(pData, pValue); }
+    [[nodiscard]] std::int32_t TabWidth(std::int32_t pData) const { return c_Model.TabWidth(pData); }
+    // No repaint.
+    void TabWidth(std::int32_t pData, std::int32_t pValue) { c_Model.TabWidth(pData, pValue); }
+    [[nodiscard]] std::int32_t TabHidden(std::int32_t pData) const { return c_Model.TabHidden(pData); }
+    void TabHidden(std::int32_t pData, std::int32_t pValue) { c_Model.TabHidden(pData, pValue); }
+    [[nodiscard]] std::int32_t TabAlign(std::int32_t pData) const { return c_Model.TabAlign(pData); }
+    void TabAlign(std::int32_t pData, std::int32_t pValue) { c_Model.TabAlign(pData, pValue); }
+    [[nodiscard]] std::int32_t DataNumeric(std::int32_t pData) const { return c_Model.DataNumeric(pData); }
+    void DataNumeric(std::int32_t pData, std::int32_t pValue) { c_Model.DataNumeric(pData, pValue); }
+    [[nodiscard]] std::int32_t TextIsTime(std::int32_t pData) const { return c_Model.TextIsTime(pData); }
+    void TextIsTime(std::int32_t pData, std::int32_t pValue) { c_Model.TextIsTime(pData, pValue); }
+    [[nodiscard]] std::int32_t FrontObj(std::int32_t pData) const { return c_Model.FrontObj(pData); }
+    void FrontObj(std::int32_t pData, std::int32_t pValue) { c_Model.FrontObj(pData, pValue); }
+    [[nodiscard]] std::int32_t UseTextCombo(std::int32_t pData) const { return c_Model.UseTextCombo(pData); }
+    void UseTextCombo(std::int32_t pData, std::int32_t pValue) { c_Model.UseTextCombo(pData, pValue); }
+    [[nodiscard]] std::int32_t TabOrder(std::int32_t pData) const { return c_Model.TabOrder(pData); }
+    [[nodiscard]] std::int32_t TabLeft(std::int32_t pData) const { return c_Model.TabLeft(pData); }
+    [[nodiscard]] std::int32_t TabRight(std::int32_t pData) const { return c_Model.TabRight(pData); }
+    // No layout, no repaint.
+    void SetTabOrder(std::int32_t pTab, std::int32_t pValue) { c_Model.SetTabOrder(pTab, pValue); }
+    [[nodiscard]] std::int32_t ColumnAt(std::int32_t pPosition) const { return c_Model.ColumnAt(pPosition); }
     [[nodiscard]] bool TextComboVisible() const;
 
-    // ---- items
-    [[nodiscard]] std::int32_t ItemCount() const noexcept { return std::int32_t(c_Items.size()); }
-    [[nodiscard]] std::int32_t TopItem() const noexcept { return c_TopItem; }
-    // The current item, -1 for none.
-    [[nodiscard]] std::int32_t SelectedItem() const noexcept { return c_SelectedItem; }
+    // ---- items; the model has the rules
+    [[nodiscard]] std::int32_t ItemCount() const noexcept { return c_Model.ItemCount(); }
+    [[nodiscard]] std::int32_t TopItem() const noexcept { return c_Model.TopItem(); }
+    [[nodiscard]] std::int32_t SelectedItem() const noexcept { return c_Model.SelectedItem(); }
     void SelectedItem(std::int32_t pValue) { SetSelectedItem(pValue); }
-    // Clamped to -1..ItemCount − 1; a valid item also becomes selected (others keep theirs).
-    void SetSelectedItem(std::int32_t pValue);
-    // The column of the last left press on the rows.
-    [[nodiscard]] std::int32_t SelectedData() const noexcept;
-    [[nodiscard]] const ListValue& Value(std::int32_t pIndex, std::int32_t pData) const;
-    void Value(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue);
-    [[nodiscard]] const ListValue& AuxID(std::int32_t pIndex, std::int32_t pData) const;
-    void AuxID(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue);
+    void SetSelectedItem(std::int32_t pValue) { c_Model.SetSelectedItem(pValue); }
+    [[nodiscard]] std::int32_t SelectedData() const noexcept { return c_Model.SelectedData(); }
+    [[nodiscard]] const ListValue& Value(std::int32_t pIndex, std::int32_t pData) const {
+        return c_Model.Value(pIndex, pData);
+    }
+    void Value(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue) {
+        c_Model.Value(pIndex, pData, pValue);
+    }
+    [[nodiscard]] const ListValue& AuxID(std::int32_t pIndex, std::int32_t pData) const {
+        return c_Model.AuxID(pIndex, pData);
+    }
+    void AuxID(std::int32_t pIndex, std::int32_t pData, const ListValue& pValue) {
+        c_Model.AuxID(pIndex, pData, pValue);
+    }
     // Icon cell 0..10; -1 draws none.
-    [[nodiscard]] std::int32_t IconType(std::int32_t pIndex) const;
-    void IconType(std::int32_t pIndex, std::int32_t pValue);
-    [[nodiscard]] std::int32_t DispColor(std::int32_t pIndex) const;
-    void DispColor(std::int32_t pIndex, std::int32_t pValue);
+    [[nodiscard]] std::int32_t IconType(std::int32_t pIndex) const { return c_Model.IconType(pIndex); }
+    void IconType(std::int32_t pIndex, std::int32_t pValue) { c_Model.IconType(pIndex, pValue); }
+    [[nodiscard]] std::int32_t DispColor(std::int32_t pIndex) const { return c_Model.DispColor(pIndex); }
+    void DispColor(std::int32_t pIndex, std::int32_t pValue) { c_Model.DispColor(pIndex, pValue); }
     // Colour of a line along the top of the row; 0 draws none.
-    [[nodiscard]] std::int32_t HLine(std::int32_t pIndex) const;
-    void HLine(std::int32_t pIndex, std::int32_t pValue);
-    [[nodiscard]] std::int32_t IsSelected(std::int32_t pIndex) const;
-    // IsSelected(-1, 0) also leaves no current item.
-    void IsSelected(std::int32_t pIndex, std::int32_t pValue);
-    [[nodiscard]] std::int32_t NumSelectedItems() const noexcept;
-    [[nodiscard]] bool MultiSelected() const noexcept;
+    [[nodiscard]] std::int32_t HLine(std::int32_t pIndex) const { return c_Model.HLine(pIndex); }
+    void HLine(std::int32_t pIndex, std::int32_t pValue) { c_Model.HLine(pIndex, pValue); }
+    [[nodiscard]] std::int32_t IsSelected(std::int32_t pIndex) const { return c_Model.IsSelected(pIndex); }
+    void IsSelected(std::int32_t pIndex, std::int32_t pValue) { c_Model.IsSelected(pIndex, pValue); }
+    [[nodiscard]] std::int32_t NumSelectedItems() const noexcept { return c_Model.NumSelectedItems(); }
+    [[nodiscard]] bool MultiSelected() const noexcept { return c_Model.MultiSelected(); }
     // Position of the item's text in the column's combo editor; -1 when absent.
     [[nodiscard]] std::int32_t ComboIndex(std::int32_t pIndex, std::int32_t pData) const;
-    // The item under Y (twips, row-area coordinates); ItemCount() below the last row.
-    [[nodiscard]] std::int32_t YsItem(float pY) const noexcept;
+    [[nodiscard]] std::int32_t YsItem(float pY) const noexcept { return c_Model.YsItem(pY); }
 
-    void AddItem(std::int32_t pNum);
-    // Inserts before pIndex (-1: the current item; ItemCount() appends); pNum 0 means 1.
-    void InsertItem(std::int32_t pIndex, std::int32_t pNum);
-    void DeleteItem(std::int32_t pIndex);
-    // Removes pIndex1..pIndex2 (clamped to the items); a reversed range removes nothing.
-    void DeleteItemEx(std::int32_t pIndex1, std::int32_t pIndex2);
-    void DeleteAll();
-    void DeleteSelected();
-    void SelectAll() noexcept;
-    void UnSelectAll() noexcept;
-    // Moves the current item pPlus places.
-    void ExchangeItem(std::int32_t pPlus);
-    void MoveCursor(std::int32_t pIsDown);
-    // Sorts by column pOrderItem. pReverse -1 decides: ascending for a new column, after a
-    // descending sort or with pForce 1, otherwise descending. The current item stays current.
-    // Numeric columns put values that are not numbers (blank ones too) after all numbers, ordered
-    // among themselves as text.
-    void ReOrder(std::int32_t pOrderItem, std::int32_t pForce, std::int32_t pReverse);
-    void RndItem();
-    // After NumData or NumAux changed while items exist.
-    void ResetNumTab();
+    void AddItem(std::int32_t pNum) { c_Model.AddItem(pNum); }
+    void InsertItem(std::int32_t pIndex, std::int32_t pNum) { c_Model.InsertItem(pIndex, pNum); }
+    void DeleteItem(std::int32_t pIndex) { c_Model.DeleteItem(pIndex); }
+    void DeleteItemEx(std::int32_t pIndex1, std::int32_t pIndex2) { c_Model.DeleteItemEx(pIndex1, pIndex2); }
+    void DeleteAll() { c_Model.DeleteAll(); }
+    void DeleteSelected() { c_Model.DeleteSelected(); }
+    void SelectAll() noexcept { c_Model.SelectAll(); }
+    void UnSelectAll() noexcept { c_Model.UnSelectAll(); }
+    void ExchangeItem(std::int32_t pPlus) { c_Model.ExchangeItem(pPlus); }
+    void MoveCursor(std::int32_t pIsDown) { c_Model.MoveCursor(pIsDown); }
+    void ReOrder(std::int32_t pOrderItem, std::int32_t pForce, std::int32_t pReverse) {
+        c_Model.ReOrder(pOrderItem, pForce, pReverse);
+    }
+    void RndItem() { c_Model.RndItem(); }
+    void ResetNumTab() { c_Model.ResetNumTab(); }
     // Sizes every column to its widest value and repaints.
     void SetTabWidthAuto();
 
@@ -250,7 +225,7 @@ public:
     // only when it is not already visible. Repaints.
     void SetTopItem(std::int32_t pItem, std::int32_t pSetToTop, std::int32_t pIfHidden);
     void ShowItem(std::int32_t pTopItem, std::int32_t pIfHidden) { SetTopItem(pTopItem, 1, pIfHidden); }
-    void ShowSelected(std::int32_t pIfHidden) { SetTopItem(c_SelectedItem, 0, pIfHidden); }
+    void ShowSelected(std::int32_t pIfHidden) { SetTopItem(SelectedItem(), 0, pIfHidden); }
 
     [[nodiscard]] QWidget* PictureAll() const noexcept { return c_PictureAll; }
     [[nodiscard]] QWidget* PictureTab() const noexcept { return c_PictureTab; }
@@ -313,6 +288,7 @@ Q_SIGNALS:
     void ToolTipText(std::int32_t pItem, std::int32_t pData, QString& pText);
 
 protected:
+    // The editors' keys.
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -321,6 +297,10 @@ protected:
     void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
+    friend class ListFrame;
+    friend class ListHeaderStrip;
+    friend class ListRows;
+
     // Either kind of scroll bar.
     struct Bar {
         QScrollBar* Plain = nullptr;
@@ -337,20 +317,6 @@ private:
         [[nodiscard]] BarState State() const;
     };
     enum class EditorKind { Text = 1, Combo = 2, List = 4 };
-
-    // model
-    [[nodiscard]] std::int32_t Resolve(std::int32_t pIndex, bool pLastAllowed) const noexcept;
-    [[nodiscard]] const TabRecord* Tab(std::int32_t pData) const noexcept;
-    [[nodiscard]] TabRecord* Tab(std::int32_t pData) noexcept;
-    [[nodiscard]] ItemRecord NewItem(std::int32_t pDispColor) const;
-    void GrowStorage(std::size_t pCount);
-    void ShrinkStorage();
-    void KeepCursorInRange() noexcept;
-    void LayoutTabs();
-    void SortAscending(std::int32_t pData);
-    void SelectRange(std::int32_t pFrom, std::int32_t pTo);
-    void SelectOnly(std::int32_t pIndex);
-    [[nodiscard]] std::int32_t LastTabRight() const;
 
     // surfaces and layout
     void CreateSurfaces();
@@ -381,14 +347,15 @@ private:
     void TabsMouseRelease(QMouseEvent* pEvent);
     void ShowSizingPointer(bool pShow);
     void StartDragOut();
-    bool RowsDragEvent(QEvent* pEvent);
+    void RowsDragOver(QDragMoveEvent* pEvent);
+    void RowsDragLeave();
+    void RowsDrop(QDropEvent* pEvent);
     void MenuRCTab_Click(int pIndex);
     void MoveByKey(std::int32_t pTarget, bool pExtend);
     [[nodiscard]] std::int32_t RowAt(float pY) const noexcept;
     [[nodiscard]] static double SecondsNow();
     [[nodiscard]] QString CellText(std::int32_t pItem, std::int32_t pData) const;
     // The first shown column's text starts after the icon; the others 6 pixels into the cell.
-    [[nodiscard]] bool FirstShown(std::int32_t pData) const;
     [[nodiscard]] float TextRoom(std::int32_t pData) const;
     [[nodiscard]] bool CellIsCut(std::int32_t pItem, std::int32_t pData) const;
     [[nodiscard]] QRect CellRect(std::int32_t pItem, std::int32_t pData) const;
@@ -408,17 +375,16 @@ private:
     [[nodiscard]] QComboBox* ComboOf(std::int32_t pData, bool pList) const;
     void StoreEditorText(std::int32_t pData, const QString& pText);
 
+    // the items, the columns and their rules
+    ListModel c_Model;
+
     // settings
-    std::int32_t c_NumData = 1;
-    std::int32_t c_NumAux = 1;
     std::int32_t c_UseUCBar = 0;
     std::int32_t c_HbarDisabled = 0;
     std::int32_t c_VbarDisabled = 0;
     std::int32_t c_UseMadara = 0;
-    std::int32_t c_NoMultiSelect = 0;
     std::int32_t c_BorderIfBlank = 0;
     std::int32_t c_NoOleScroll = 0;
-    std::int32_t c_OneHeight = 0;
     std::int32_t c_SelectedColor = 0xC0A0A0;
     std::int32_t c_SelectedColorMode = 9;
     std::int32_t c_NumWheelScroll = 3;
@@ -435,19 +401,8 @@ private:
     std::int32_t c_IconDisabled = 0;
     std::int32_t c_ClickDisabled = 0;
     std::int32_t c_TabDisabled = 0;
-    std::int32_t c_OrderData = -1;
-    std::int32_t c_OrderInverted = 0;
 
-    // model state
-    std::vector<TabRecord> c_Tabs;
-    std::vector<std::int32_t> c_DisplayOrder;
-    std::vector<ItemRecord> c_Items;
-    std::int32_t c_TopItem = 0;
-    std::int32_t c_SelectedItem = -1;
-    std::int32_t c_SelectedData = 0;
-    std::int32_t c_ShiftMode = 0;
-    std::int32_t c_CtrlMode = 0;
-    std::int32_t c_ForeColor;
+    // style
     std::int32_t c_BackColor;
     std::int32_t c_FontRows = -1;
     std::int32_t c_FontTab = -1;
@@ -476,7 +431,6 @@ private:
     std::int32_t c_ResizeTab = -1;
     std::int32_t c_MenuTab = 0;
     bool c_SizingPointer = false;
-    std::int32_t c_KeyAnchor = -1;
     int c_WheelRemainder = 0;
     double c_DragStepTime = -10;
     float c_DragLastX = -1;
@@ -486,9 +440,9 @@ private:
     bool c_SettingEditor = false;
 
     // surfaces
-    QWidget* c_PictureAll = nullptr;
-    QWidget* c_PictureTab = nullptr;
-    QWidget* c_PictureList = nullptr;
+    ListFrame* c_PictureAll = nullptr;
+    ListHeaderStrip* c_PictureTab = nullptr;
+    ListRows* c_PictureList = nullptr;
     Bar c_HBar;
     Bar c_VBar;
     QPixmap PictureTabGrad;

@@ -137,8 +137,8 @@ QWidget* UC_ListView::Editor(EditorKind pKind, std::int16_t pIndex) const {
 }
 
 std::int32_t UC_ListView::EditorColumn(EditorKind pKind, int pIndex) const {
-    for (std::int32_t column = 0; column < std::int32_t(c_Tabs.size()); ++column) {
-        const TabRecord& tab = c_Tabs[std::size_t(column)];
+    for (std::int32_t column = 0; column < std::int32_t(c_Model.Tabs().size()); ++column) {
+        const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
         if ((tab.UseTextCombo & int(pKind)) == 0) continue;
         const std::int16_t index = pKind == EditorKind::Text    ? tab.TextEditorIndex
                                    : pKind == EditorKind::Combo ? tab.ComboEditorIndex
@@ -149,7 +149,7 @@ std::int32_t UC_ListView::EditorColumn(EditorKind pKind, int pIndex) const {
 }
 
 QComboBox* UC_ListView::ComboOf(std::int32_t pData, bool pList) const {
-    const TabRecord* tab = Tab(pData);
+    const TabRecord* tab = c_Model.Tab(pData);
     if (tab == nullptr) return nullptr;
     return static_cast<QComboBox*>(Editor(pList ? EditorKind::List : EditorKind::Combo,
                                           pList ? tab->ListEditorIndex : tab->ComboEditorIndex));
@@ -181,7 +181,7 @@ void UC_ListView::PlaceEditors() {
     if (!c_Initialised) return;
     const int onePixel = 1;
     // Across: every column's editors follow its tab.
-    for (const TabRecord& tab : c_Tabs) {
+    for (const TabRecord& tab : c_Model.Tabs()) {
         const int x = TwipsToPixels(tab.TabLeft - c_HScrollOffset);
         const int width = TwipsToPixels(tab.TabWidth);
         if (QWidget* text = Editor(EditorKind::Text, tab.TextEditorIndex))
@@ -193,20 +193,20 @@ void UC_ListView::PlaceEditors() {
                                  box->sizeHint().height());
     }
     // Down: on the current row when it is on screen.
-    const std::int32_t rows = c_OneHeight >= 1 ? c_ListHeight / c_OneHeight : 0;
-    const bool onScreen = c_SelectedItem >= 0 && c_SelectedItem < ItemCount() &&
-                          c_SelectedItem >= c_TopItem &&
-                          std::int64_t(c_SelectedItem) < std::int64_t(c_TopItem) + rows;
+    const std::int32_t rows = OneHeight() >= 1 ? c_ListHeight / OneHeight() : 0;
+    const std::int32_t current = SelectedItem();
+    const bool onScreen = current >= 0 && current < ItemCount() && current >= TopItem() &&
+                          std::int64_t(current) < std::int64_t(TopItem()) + rows;
     if (!onScreen || c_HideTextCombo == 1) {
         HideEditors();
         return;
     }
-    const int top = RowTopPixels(c_SelectedItem - c_TopItem) + TwipsToPixels(c_EditorTop);
-    const ItemRecord& item = c_Items[std::size_t(c_SelectedItem)];
+    const int top = RowTopPixels(current - TopItem()) + TwipsToPixels(c_EditorTop);
+    const ItemRecord& item = c_Model.Item(current);
     const bool settingBefore = c_SettingEditor;
     c_SettingEditor = true;
-    for (std::int32_t column = 0; column < std::int32_t(c_Tabs.size()); ++column) {
-        const TabRecord& tab = c_Tabs[std::size_t(column)];
+    for (std::int32_t column = 0; column < std::int32_t(c_Model.Tabs().size()); ++column) {
+        const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
         const QString value = column < std::int32_t(item.Value.size())
                                   ? item.Value[std::size_t(column)].DisplayText()
                                   : QString();
@@ -241,8 +241,8 @@ void UC_ListView::PlaceEditors() {
 }
 
 void UC_ListView::StoreEditorText(std::int32_t pData, const QString& pText) {
-    if (c_SelectedItem < 0 || c_SelectedItem >= ItemCount()) return;
-    Value(c_SelectedItem, pData, ListValue(pText));
+    if (SelectedItem() < 0 || SelectedItem() >= ItemCount()) return;
+    Value(SelectedItem(), pData, ListValue(pText));
 }
 
 void UC_ListView::TextLV_Change(int pIndex) {
@@ -250,7 +250,7 @@ void UC_ListView::TextLV_Change(int pIndex) {
     const std::int32_t column = EditorColumn(EditorKind::Text, pIndex);
     if (column < 0) return;
     QLineEdit* editor = TextLV[std::size_t(pIndex)];
-    if (c_Tabs[std::size_t(column)].TextIsTime != 0)
+    if (c_Model.Tabs()[std::size_t(column)].TextIsTime != 0)
         if (const std::optional<QString> time = AsTime(editor->text())) {
             // The rewrite is a further change, which stores the time.
             editor->setText(*time);
@@ -277,6 +277,13 @@ void UC_ListView::ListLV_Click(int pIndex, int pEntry) {
     if (column < 0) return;
     StoreEditorText(column, ListLV[std::size_t(pIndex)]->itemText(pEntry));
     Q_EMIT ComboChaged(column, pEntry);
+}
+
+bool UC_ListView::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    const QEvent::Type type = pEvent->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease)
+        return EditorKeyEvent(pWatched, static_cast<QKeyEvent*>(pEvent), type == QEvent::KeyRelease);
+    return QWidget::eventFilter(pWatched, pEvent);
 }
 
 bool UC_ListView::EditorKeyEvent(QObject* pEditor, QKeyEvent* pEvent, bool pRelease) {
@@ -309,9 +316,9 @@ bool UC_ListView::EditorKeyEvent(QObject* pEditor, QKeyEvent* pEvent, bool pRele
 }
 
 std::int32_t UC_ListView::ComboIndex(std::int32_t pIndex, std::int32_t pData) const {
-    const TabRecord* tab = Tab(pData);
+    const TabRecord* tab = c_Model.Tab(pData);
     const QComboBox* combo = ComboOf(pData, false);
-    const std::int32_t index = Resolve(pIndex, true);
+    const std::int32_t index = c_Model.Resolve(pIndex, true);
     if (tab == nullptr || (tab->UseTextCombo & 2) == 0 || combo == nullptr || index < 0) return -1;
     return combo->findText(Value(index, pData).DisplayText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }

@@ -1,12 +1,11 @@
-// The list's mouse, keyboard, wheel and drag-and-drop handling. Events of the surfaces reach the
-// control through its event filter; positions become twips in the surface's coordinates.
+// The list's mouse, keyboard, wheel and drag-and-drop handling. The surfaces (ListSurfaces.h) hand
+// their events here; positions become twips in the surface's coordinates.
 #include "controls/MouseInput.h"
 #include "controls/UC_ListView.h"
 #include "support/Rounding.h"
 #include "support/Twips.h"
 #include "support/UiFont.h"
 
-#include <QApplication>
 #include <QDrag>
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -14,7 +13,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -56,93 +54,27 @@ double UC_ListView::SecondsNow() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool UC_ListView::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    const QEvent::Type type = pEvent->type();
-    if (pWatched == c_PictureList) {
-        switch (type) {
-        case QEvent::Paint: {
-            QPainter painter(c_PictureList);
-            PaintRows(painter);
-            return true;
-        }
-        case QEvent::MouseButtonPress:
-            RowsMousePress(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseMove:
-            RowsMouseMove(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonRelease:
-            RowsMouseRelease(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonDblClick:
-            RowsDoubleClick(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::ToolTip:
-            RowsToolTip(static_cast<QHelpEvent*>(pEvent));
-            return true;
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::DragLeave:
-        case QEvent::Drop:
-            return RowsDragEvent(pEvent);
-        default:
-            break;
-        }
-    } else if (pWatched == c_PictureTab) {
-        switch (type) {
-        case QEvent::Paint: {
-            QPainter painter(c_PictureTab);
-            PaintTabs(painter);
-            return true;
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            TabsMousePress(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseMove:
-            TabsMouseMove(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::MouseButtonRelease:
-            TabsMouseRelease(static_cast<QMouseEvent*>(pEvent));
-            return true;
-        case QEvent::Leave:
-            if (!(QApplication::mouseButtons() & Qt::LeftButton)) ShowSizingPointer(false);
-            break;
-        default:
-            break;
-        }
-    } else if (pWatched == c_PictureAll) {
-        if (type == QEvent::Paint) {
-            QPainter painter(c_PictureAll);
-            PaintFrame(painter);
-            return true;
-        }
-    } else if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        return EditorKeyEvent(pWatched, static_cast<QKeyEvent*>(pEvent), type == QEvent::KeyRelease);
-    }
-    return QWidget::eventFilter(pWatched, pEvent);
-}
-
 // ---- columns under the pointer
 
 std::int32_t UC_ListView::TabAtX(float pX) const {
-    if (c_DisplayOrder.empty()) return 0;
+    const std::vector<std::int32_t>& order = c_Model.DisplayOrder();
+    const std::vector<TabRecord>& tabs = c_Model.Tabs();
+    if (order.empty()) return 0;
     const float x = pX + float(c_HScrollOffset);
-    const auto shown = [this](std::int32_t pColumn) { return c_Tabs[std::size_t(pColumn)].TabHidden != 1; };
-    if (x > float(c_Tabs[std::size_t(c_DisplayOrder.back())].TabRight)) {
-        for (auto it = c_DisplayOrder.rbegin(); it != c_DisplayOrder.rend(); ++it)
+    const auto shown = [&tabs](std::int32_t pColumn) { return tabs[std::size_t(pColumn)].TabHidden != 1; };
+    if (x > float(tabs[std::size_t(order.back())].TabRight)) {
+        for (auto it = order.rbegin(); it != order.rend(); ++it)
             if (shown(*it)) return *it;
         return 0;
     }
-    if (x < float(c_Tabs[std::size_t(c_DisplayOrder.front())].TabRight)) {
-        for (const std::int32_t column : c_DisplayOrder)
+    if (x < float(tabs[std::size_t(order.front())].TabRight)) {
+        for (const std::int32_t column : order)
             if (shown(column)) return column;
         return 0;
     }
-    for (std::size_t position = 1; position < c_DisplayOrder.size(); ++position) {
-        const TabRecord& tab = c_Tabs[std::size_t(c_DisplayOrder[position])];
-        if (tab.TabHidden != 1 && float(tab.TabLeft) < x && x < float(tab.TabRight))
-            return c_DisplayOrder[position];
+    for (std::size_t position = 1; position < order.size(); ++position) {
+        const TabRecord& tab = tabs[std::size_t(order[position])];
+        if (tab.TabHidden != 1 && float(tab.TabLeft) < x && x < float(tab.TabRight)) return order[position];
     }
     return 0;
 }
@@ -151,8 +83,8 @@ std::int32_t UC_ListView::TabEdgeAtX(float pX) const {
     const float x = pX + float(c_HScrollOffset);
     const float reach = Support::Px(5);
     std::int32_t found = -1;
-    for (const std::int32_t column : c_DisplayOrder) {
-        const TabRecord& tab = c_Tabs[std::size_t(column)];
+    for (const std::int32_t column : c_Model.DisplayOrder()) {
+        const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
         if (tab.TabHidden != 1 && float(tab.TabRight) - reach < x && x < float(tab.TabRight) + reach)
             found = column;
     }
@@ -175,11 +107,11 @@ bool UC_ListView::CellIsCut(std::int32_t pItem, std::int32_t pData) const {
 }
 
 QRect UC_ListView::CellRect(std::int32_t pItem, std::int32_t pData) const {
-    const TabRecord* tab = Tab(pData);
+    const TabRecord* tab = c_Model.Tab(pData);
     if (tab == nullptr) return {};
-    const int top = RowTopPixels(std::int64_t(pItem) - c_TopItem);
-    const int bottom = RowTopPixels(std::int64_t(pItem) - c_TopItem + 1);
-    const int left = FirstShown(pData) ? 0 : TwipsToPixels(tab->TabLeft - c_HScrollOffset);
+    const int top = RowTopPixels(std::int64_t(pItem) - TopItem());
+    const int bottom = RowTopPixels(std::int64_t(pItem) - TopItem() + 1);
+    const int left = c_Model.FirstShown(pData) ? 0 : TwipsToPixels(tab->TabLeft - c_HScrollOffset);
     const int right = TwipsToPixels(tab->TabRight - c_HScrollOffset);
     return {left, top, right - left, bottom - top};
 }
@@ -200,42 +132,8 @@ void UC_ListView::RowsMousePress(QMouseEvent* pEvent) {
     c_PressY = y;
     c_PressVBar = c_VBar.Value();
     c_PressHBar = c_HBar.Value();
-    c_KeyAnchor = -1;
-    if (c_Items.empty()) {
-        c_SelectedItem = -1;
-    } else {
-        const std::int32_t row = RowAt(y);
-        ItemRecord& item = c_Items[std::size_t(row)];
-        if (shift == 1 && c_NoMultiSelect == 0) {
-            SelectRange(std::max(c_SelectedItem, 0), row);
-            c_ShiftMode = 1;
-            c_CtrlMode = 0;
-            c_SelectedItem = row;
-        } else if (shift == 2 && c_NoMultiSelect == 0) {
-            if (item.IsSelected != 0) {
-                item.IsSelected = 0;
-                if (row == c_SelectedItem) {
-                    const auto lowest =
-                        std::find_if(c_Items.begin(), c_Items.end(),
-                                     [](const ItemRecord& pItem) { return pItem.IsSelected != 0; });
-                    c_SelectedItem = lowest == c_Items.end() ? -1 : std::int32_t(lowest - c_Items.begin());
-                }
-            } else {
-                item.IsSelected = 1;
-                c_SelectedItem = row;
-            }
-            c_ShiftMode = 0;
-            c_CtrlMode = 1;
-        } else {
-            // A plain press on an item of a Shift- or Ctrl-made multi-selection keeps the
-            // selection, so it can be dragged; a second plain press selects that item alone.
-            const bool wasMulti = c_ShiftMode == 1 || c_CtrlMode == 1;
-            c_ShiftMode = 0;
-            c_CtrlMode = 0;
-            if (!(wasMulti && item.IsSelected != 0)) SelectOnly(row);
-        }
-    }
-    c_SelectedData = TabAtX(x);
+    c_Model.PressRow(RowAt(y), shift);
+    c_Model.SelectedData(TabAtX(x));
     ReDraw();
 }
 
@@ -243,22 +141,22 @@ void UC_ListView::RowsMouseMove(QMouseEvent* pEvent) {
     if (c_ClickDisabled == 1) return;
     const float x = TwipsOfPixels(pEvent->position().x());
     const float y = TwipsOfPixels(pEvent->position().y());
-    if (c_ShowToolTip != 0 && QToolTip::isVisible() && !c_Items.empty())
+    if (c_ShowToolTip != 0 && QToolTip::isVisible() && ItemCount() != 0)
         QToolTip::showText(pEvent->globalPosition().toPoint(), CellText(RowAt(y), TabAtX(x)), c_PictureList);
     if ((pEvent->buttons() & Qt::LeftButton) && c_MouseDown) {
         if (c_UseScroll != 0) {
-            if (c_VBar.Visible() && c_OneHeight >= 1) {
-                const std::int64_t rows = RoundHalfEven(double(c_PressY - y)) / c_OneHeight;
+            if (c_VBar.Visible() && OneHeight() >= 1) {
+                const std::int64_t rows = RoundHalfEven(double(c_PressY - y)) / OneHeight();
                 const std::int32_t top = std::int32_t(
                     std::clamp<std::int64_t>(c_PressVBar + rows, 0, std::max(0, ItemCount() - 1)));
-                if (top != c_TopItem) SetTopItem(top, 1, 0);
+                if (top != TopItem()) SetTopItem(top, 1, 0);
             }
             if (c_HBar.Visible()) {
                 const std::int64_t value = RoundHalfEven(double(c_PressX - x) + c_PressHBar);
                 c_HBar.SetValue(std::int32_t(std::clamp<std::int64_t>(value, c_HBar.Min(), c_HBar.Max())));
                 TakeOffsetFromBar();
             }
-        } else if (!c_Items.empty() && c_PressX >= 0) {
+        } else if (ItemCount() != 0 && c_PressX >= 0) {
             const float reach = Support::Px(8);
             if (std::abs(x - c_PressX) > reach || std::abs(y - c_PressY) > reach) {
                 c_PressX = -1;
@@ -299,14 +197,14 @@ void UC_ListView::RowsMouseRelease(QMouseEvent* pEvent) {
 }
 
 void UC_ListView::RowsDoubleClick(QMouseEvent*) {
-    if (c_ClickDisabled == 1 || c_Items.empty()) return;
+    if (c_ClickDisabled == 1 || ItemCount() == 0) return;
     Q_EMIT DblClicked();
 }
 
 void UC_ListView::RowsToolTip(QHelpEvent* pEvent) {
     QString text;
     QRect cell;
-    if (c_ClickDisabled != 1 && !c_Items.empty()) {
+    if (c_ClickDisabled != 1 && ItemCount() != 0) {
         const float y = TwipsOfPixels(pEvent->pos().y());
         const std::int32_t column = TabAtX(TwipsOfPixels(pEvent->pos().x()));
         // Below the last row there is no item to speak of, except for the cell-following tip.
@@ -346,12 +244,11 @@ void UC_ListView::TabsMouseMove(QMouseEvent* pEvent) {
         ShowSizingPointer(TabEdgeAtX(x) != -1);
         return;
     }
-    TabRecord* tab = Tab(c_ResizeTab);
+    const TabRecord* tab = c_Model.Tab(c_ResizeTab);
     if ((pEvent->buttons() & Qt::LeftButton) && c_SizingPointer && tab != nullptr) {
         const std::int64_t width =
             RoundHalfEven(double(c_HScrollOffset) + x + Support::Px(3) - tab->TabRight + tab->TabWidth);
-        tab->TabWidth = std::int32_t(std::clamp<std::int64_t>(width, kMinTabWidth, 1 << 24));
-        LayoutTabs();
+        TabWidth(c_ResizeTab, std::int32_t(std::clamp<std::int64_t>(width, kMinTabWidth, 1 << 24)));
         ReDrawTab(-1);
     }
 }
@@ -391,7 +288,7 @@ void UC_ListView::TabsMouseRelease(QMouseEvent* pEvent) {
 
 void UC_ListView::MenuRCTab_Click(int pIndex) {
     SetTabOrder(c_MenuTab, pIndex);
-    LayoutTabs();
+    c_Model.LayoutTabs();
     ReDrawTab(-1);
     ReDraw();
     Q_EMIT TabReOrderd();
@@ -400,22 +297,9 @@ void UC_ListView::MenuRCTab_Click(int pIndex) {
 // ---- keyboard and wheel
 
 void UC_ListView::MoveByKey(std::int32_t pTarget, bool pExtend) {
-    if (c_Items.empty()) return;
-    const std::int32_t target = std::clamp(pTarget, 0, ItemCount() - 1);
-    if (pExtend && c_NoMultiSelect == 0) {
-        // Shift+key grows the range from where the keyboard selection started.
-        if (c_KeyAnchor < 0 || c_KeyAnchor >= ItemCount())
-            c_KeyAnchor = c_SelectedItem >= 0 ? c_SelectedItem : target;
-        SelectRange(c_KeyAnchor, target);
-        c_SelectedItem = target;
-        c_ShiftMode = 1;
-    } else {
-        SelectOnly(target);
-        c_KeyAnchor = -1;
-        c_ShiftMode = 0;
-    }
-    c_CtrlMode = 0;
-    EnsureVisible(target);
+    if (ItemCount() == 0) return;
+    c_Model.KeySelect(pTarget, pExtend);
+    EnsureVisible(SelectedItem());
 }
 
 void UC_ListView::keyPressEvent(QKeyEvent* pEvent) {
@@ -424,7 +308,7 @@ void UC_ListView::keyPressEvent(QKeyEvent* pEvent) {
         return;
     }
     const bool extend = (pEvent->modifiers() & Qt::ShiftModifier) != 0;
-    const std::int64_t current = c_SelectedItem;
+    const std::int64_t current = SelectedItem();
     const std::int32_t page = std::max(1, c_VisibleRows - 1);
     const auto move = [&](std::int64_t pTarget) {
         MoveByKey(std::int32_t(std::clamp<std::int64_t>(pTarget, -1, ItemCount())), extend);
@@ -453,7 +337,7 @@ void UC_ListView::keyPressEvent(QKeyEvent* pEvent) {
             QWidget::keyPressEvent(pEvent);
             return;
         }
-        if (c_NoMultiSelect == 0) SelectAll();
+        if (c_Model.NoMultiSelect() == 0) SelectAll();
         ReDraw();
         break;
     case Qt::Key_Delete:
@@ -484,35 +368,25 @@ void UC_ListView::wheelEvent(QWheelEvent* pEvent) {
 
 // ---- drag and drop
 
-bool UC_ListView::RowsDragEvent(QEvent* pEvent) {
-    switch (pEvent->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* event = static_cast<QDragMoveEvent*>(pEvent);
-        event->acceptProposedAction();
-        Q_EMIT OLEDragOver();
-        DragOverStep(TwipsOfPixels(event->position().x()), TwipsOfPixels(event->position().y()),
-                     SecondsNow());
-        if (!c_DragTimer.isActive()) c_DragTimer.start();
-        return true;
-    }
-    case QEvent::DragLeave:
-        c_DragTimer.stop();
-        return true;
-    case QEvent::Drop: {
-        c_DragTimer.stop();
-        auto* event = static_cast<QDropEvent*>(pEvent);
-        std::int32_t effect = EffectOf(event->proposedAction());
-        Q_EMIT OLEDragDrop(event->mimeData(), effect, ButtonsCode(event->buttons()),
-                           ShiftCode(event->modifiers()), TwipsOfPixels(event->position().x()),
-                           TwipsOfPixels(event->position().y()));
-        event->setDropAction(FirstAction(effect));
-        event->accept();
-        return true;
-    }
-    default:
-        return false;
-    }
+void UC_ListView::RowsDragOver(QDragMoveEvent* pEvent) {
+    pEvent->acceptProposedAction();
+    Q_EMIT OLEDragOver();
+    DragOverStep(TwipsOfPixels(pEvent->position().x()), TwipsOfPixels(pEvent->position().y()), SecondsNow());
+    if (!c_DragTimer.isActive()) c_DragTimer.start();
+}
+
+void UC_ListView::RowsDragLeave() {
+    c_DragTimer.stop();
+}
+
+void UC_ListView::RowsDrop(QDropEvent* pEvent) {
+    c_DragTimer.stop();
+    std::int32_t effect = EffectOf(pEvent->proposedAction());
+    Q_EMIT OLEDragDrop(pEvent->mimeData(), effect, ButtonsCode(pEvent->buttons()),
+                       ShiftCode(pEvent->modifiers()), TwipsOfPixels(pEvent->position().x()),
+                       TwipsOfPixels(pEvent->position().y()));
+    pEvent->setDropAction(FirstAction(effect));
+    pEvent->accept();
 }
 
 void UC_ListView::DragOverStep(float pX, float pY, double pNow) {
@@ -528,7 +402,7 @@ void UC_ListView::DragOverStep(float pX, float pY, double pNow) {
         c_DragStepTime = pNow;
         return;
     }
-    const double row = c_OneHeight;
+    const double row = OneHeight();
     const double height = c_ListHeight;
     const std::int64_t value = c_VBar.Value();
     std::optional<std::int64_t> next;

@@ -108,16 +108,14 @@ UC_ListView::BarState UC_ListView::HBarState() const {
 
 void UC_ListView::CreateSurfaces() {
     setFocusPolicy(Qt::StrongFocus);
-    c_PictureAll = new QWidget(this);
+    c_PictureAll = new ListFrame(*this, this);
     c_PictureAll->setObjectName(QStringLiteral("PictureAll"));
-    c_PictureTab = new QWidget(c_PictureAll);
+    c_PictureTab = new ListHeaderStrip(*this, c_PictureAll);
     c_PictureTab->setObjectName(QStringLiteral("PictureTab"));
-    c_PictureList = new QWidget(c_PictureAll);
+    c_PictureList = new ListRows(*this, c_PictureAll);
     c_PictureList->setObjectName(QStringLiteral("PictureList"));
-    for (QWidget* surface : {c_PictureAll, c_PictureTab, c_PictureList}) {
+    for (QWidget* surface : std::initializer_list<QWidget*>{c_PictureAll, c_PictureTab, c_PictureList})
         surface->setAttribute(Qt::WA_OpaquePaintEvent);
-        surface->installEventFilter(this);
-    }
     c_PictureTab->setMouseTracking(true);
     c_PictureList->setMouseTracking(true);
     c_PictureList->setAcceptDrops(true);
@@ -174,19 +172,13 @@ float UC_ListView::TwipsOfPixels(double pPixels) const {
 // The first pixel row whose twips position lies in row pRow, so that painting and the hit test
 // (Y div OneHeight) agree pixel for pixel.
 int UC_ListView::RowTopPixels(std::int64_t pRow) const {
-    return int(std::ceil(double(pRow) * double(c_OneHeight) / double(Support::TwipsPerPixel()) - 1e-6));
-}
-
-bool UC_ListView::FirstShown(std::int32_t pData) const {
-    for (const std::int32_t column : c_DisplayOrder)
-        if (c_Tabs[std::size_t(column)].TabHidden != 1) return column == pData;
-    return false;
+    return int(std::ceil(double(pRow) * double(OneHeight()) / double(Support::TwipsPerPixel()) - 1e-6));
 }
 
 float UC_ListView::TextRoom(std::int32_t pData) const {
-    const TabRecord* tab = Tab(pData);
+    const TabRecord* tab = c_Model.Tab(pData);
     if (tab == nullptr) return 0;
-    return float(tab->TabWidth) - (FirstShown(pData) ? float(c_TextMargin) : Support::Px(6));
+    return float(tab->TabWidth) - (c_Model.FirstShown(pData) ? float(c_TextMargin) : Support::Px(6));
 }
 
 double UC_ListView::TextHeightTwips() const {
@@ -203,22 +195,15 @@ void UC_ListView::SetStyle(float pSize, std::int32_t pBold, const std::string& p
     c_FontTab = Support::ApplyUiFont(c_PictureTab, -2, nullptr, 0, 0, 0, std::string());
     c_FontText = c_FontCombo = c_FontList = c_FontRows;
     ApplyEditorFonts();
-    c_ForeColor = pForeColor;
+    c_Model.ForeColor(pForeColor);
     c_BackColor = pBackColor;
-    c_OneHeight = 0;
+    c_Model.OneHeight(0);
     c_RowFillHeight = 0;
     c_Styled = true;
 }
 
 void UC_ListView::Init() {
-    c_Tabs.assign(std::size_t(c_NumData), TabRecord{});
-    c_DisplayOrder.resize(std::size_t(c_NumData));
-    for (std::int32_t column = 0; column < c_NumData; ++column) {
-        c_Tabs[std::size_t(column)].TabOrder = column;
-        c_DisplayOrder[std::size_t(column)] = column;
-    }
-    DeleteAll();
-    c_Items.reserve(1);
+    c_Model.Init();
     c_TextMargin = std::int32_t(std::lround(Support::Px(c_IconDisabled != 0 ? 6 : 22)));
     if (!c_Styled)
         SetStyle(9, 0, Support::EnsureUiFontName(), Palette::SystemColorRef(Palette::kWindowText),
@@ -233,7 +218,6 @@ void UC_ListView::Init() {
     }
     HideEditors();
     c_Initialised = true;
-    LayoutTabs();
 }
 
 void UC_ListView::InitTab() {
@@ -247,18 +231,11 @@ void UC_ListView::InitTab() {
     assign(c_FontList, nullptr);
 
     MenuRCTabP->clear();
-    for (std::int32_t k = 0; k < c_NumData; ++k)
+    for (std::int32_t k = 0; k < NumData(); ++k)
         connect(MenuRCTabP->addAction(QString::number(k + 1)), &QAction::triggered, this,
                 [this, k] { MenuRCTab_Click(k); });
 
-    std::int16_t texts = 0;
-    std::int16_t combos = 0;
-    std::int16_t lists = 0;
-    for (TabRecord& tab : c_Tabs) {
-        tab.TextEditorIndex = (tab.UseTextCombo & 1) != 0 ? texts++ : std::int16_t(-1);
-        tab.ComboEditorIndex = (tab.UseTextCombo & 2) != 0 ? combos++ : std::int16_t(-1);
-        tab.ListEditorIndex = (tab.UseTextCombo & 4) != 0 ? lists++ : std::int16_t(-1);
-    }
+    const auto [texts, combos, lists] = c_Model.AssignEditors();
     while (std::int16_t(TextLV.size()) < texts)
         CreateEditor(EditorKind::Text);
     while (std::int16_t(ComboLV.size()) < combos)
@@ -280,15 +257,15 @@ void UC_ListView::InitTab() {
         e = heightOf(ListLV.front()) + std::int32_t(std::lround(Support::Px(2)));
     else if (texts > 0)
         e = heightOf(TextLV.front()) + std::int32_t(std::lround(Support::Px(4)));
-    c_OneHeight = std::max({c_OneHeight, e, h});
-    c_RowFillHeight = c_OneHeight;
-    c_TextTop = RoundToInt32((double(c_OneHeight) - t) / 2);
+    c_Model.OneHeight(std::max({OneHeight(), e, h}));
+    c_RowFillHeight = OneHeight();
+    c_TextTop = RoundToInt32((double(OneHeight()) - t) / 2);
     const bool onlyTexts = texts > 0 && combos == 0 && lists == 0;
     c_EditorTop = c_TextTop - std::int32_t(std::lround(Support::Px(onlyTexts ? 2 : 4)));
     if (texts + combos + lists > 0) c_RowFillHeight += std::int32_t(std::lround(Support::Px(1)));
     const int textHeight = combos > 0  ? ComboLV.front()->sizeHint().height()
                            : lists > 0 ? ListLV.front()->sizeHint().height()
-                                       : TwipsToPixels(c_OneHeight) - 2;
+                                       : TwipsToPixels(OneHeight()) - 2;
     for (QLineEdit* editor : TextLV)
         editor->setFixedHeight(std::max(1, textHeight));
     UserControl_Resize();
@@ -304,12 +281,12 @@ void UC_ListView::UserControl_Resize() {
     c_HBar.SetValue(0);
     c_HScrollOffset = 0;
     if (!c_VBar.Visible()) {
-        c_TopItem = 0;
+        c_Model.TopItem(0);
     } else {
-        c_TopItem = std::min(c_TopItem, c_VBar.Max());
-        c_VBar.SetValue(c_TopItem);
+        c_Model.TopItem(std::min(TopItem(), c_VBar.Max()));
+        c_VBar.SetValue(TopItem());
     }
-    c_DrawnTop = c_TopItem;
+    c_DrawnTop = TopItem();
     ReDrawTab(-1);
     ReDraw();
 }
@@ -338,11 +315,11 @@ void UC_ListView::SetVbarParm() {
     std::int32_t h = std::int32_t(std::lround(allHeight - float(listTop) - Support::Px(4)));
     std::int32_t w = std::int32_t(std::lround(allWidth - Support::Px(4)));
     const std::int64_t count = ItemCount();
-    const std::int64_t rowsHeight = count * std::int64_t(c_OneHeight);
+    const std::int64_t rowsHeight = count * std::int64_t(OneHeight());
     const bool vertical = c_VbarDisabled != 1 && count >= 1;
     bool needV = vertical && rowsHeight >= h;
     if (needV) w -= barWidth;
-    const std::int32_t lastRight = LastTabRight();
+    const std::int32_t lastRight = c_Model.LastTabRight();
     const bool needH = c_HbarDisabled == 0 && w < lastRight;
     if (needH) {
         h -= barHeight;
@@ -355,7 +332,7 @@ void UC_ListView::SetVbarParm() {
     c_ListHeight = std::max(0, h);
     c_PictureList->setGeometry(kFrame, kFrame + TwipsToPixels(listTop), TwipsToPixels(c_ListWidth),
                                TwipsToPixels(c_ListHeight));
-    c_VisibleRows = c_OneHeight >= 1 ? c_ListHeight / c_OneHeight : 0;
+    c_VisibleRows = OneHeight() >= 1 ? c_ListHeight / OneHeight() : 0;
 
     if (needV) {
         const std::int32_t max = std::int32_t(std::max<std::int64_t>(1, count - c_VisibleRows + 1));
@@ -370,18 +347,18 @@ void UC_ListView::SetVbarParm() {
         }
         c_VBar.Widget()->show();
         // The top row stays within the bar's range, so rows never vanish after a deletion.
-        const std::int32_t top = std::clamp(c_TopItem, 0, max);
+        const std::int32_t top = std::clamp(TopItem(), 0, max);
         c_VBar.SetValue(top);
-        if (top != c_TopItem) {
-            c_TopItem = top;
+        if (top != TopItem()) {
+            c_Model.TopItem(top);
             c_DrawnTop = top;
             ReDraw();
         }
     } else {
         c_VBar.SetValue(0);
         c_VBar.Widget()->hide();
-        if (c_TopItem != 0) {
-            c_TopItem = 0;
+        if (TopItem() != 0) {
+            c_Model.TopItem(0);
             c_DrawnTop = 0;
             ReDraw();
         }
@@ -411,7 +388,7 @@ void UC_ListView::Refresh() {
     SetVbarParm();
     c_VBar.SetValue(0);
     c_HBar.SetValue(0);
-    c_TopItem = 0;
+    c_Model.TopItem(0);
     c_DrawnTop = 0;
     c_HScrollOffset = 0;
     ReDraw();
@@ -419,10 +396,10 @@ void UC_ListView::Refresh() {
 }
 
 void UC_ListView::TakeTopFromBar() {
-    c_TopItem = c_VBar.Value();
-    if (c_TopItem != c_DrawnTop) {
+    c_Model.TopItem(c_VBar.Value());
+    if (TopItem() != c_DrawnTop) {
         ReDraw();
-        c_DrawnTop = c_TopItem;
+        c_DrawnTop = TopItem();
     }
 }
 
@@ -461,15 +438,15 @@ void UC_ListView::HBarScroll(std::int32_t pValue) {
 void UC_ListView::SetTopItem(std::int32_t pItem, std::int32_t pSetToTop, std::int32_t pIfHidden) {
     if (pItem >= 0 && pItem < ItemCount()) {
         if (!c_VBar.Visible()) {
-            c_TopItem = 0;
+            c_Model.TopItem(0);
         } else {
             const std::int64_t target = pSetToTop != 0 ? pItem : RoundHalfEven(pItem - c_VisibleRows / 2.0);
             const bool hidden =
-                pItem < c_TopItem || std::int64_t(pItem) > std::int64_t(c_TopItem) + c_VisibleRows - 1;
+                pItem < TopItem() || std::int64_t(pItem) > std::int64_t(TopItem()) + c_VisibleRows - 1;
             if (pIfHidden == 0 || hidden) {
-                c_TopItem = std::int32_t(std::clamp<std::int64_t>(target, 0, c_VBar.Max()));
-                c_VBar.SetValue(c_TopItem);
-                c_DrawnTop = c_TopItem;
+                c_Model.TopItem(std::int32_t(std::clamp<std::int64_t>(target, 0, c_VBar.Max())));
+                c_VBar.SetValue(TopItem());
+                c_DrawnTop = TopItem();
             }
         }
     }
@@ -478,9 +455,9 @@ void UC_ListView::SetTopItem(std::int32_t pItem, std::int32_t pSetToTop, std::in
 
 void UC_ListView::EnsureVisible(std::int32_t pItem) {
     const std::int32_t rows = std::max(1, c_VisibleRows);
-    if (pItem < c_TopItem)
+    if (pItem < TopItem())
         SetTopItem(pItem, 1, 0);
-    else if (std::int64_t(pItem) >= std::int64_t(c_TopItem) + rows)
+    else if (std::int64_t(pItem) >= std::int64_t(TopItem()) + rows)
         SetTopItem(pItem - rows + 1, 1, 0);
     else
         ReDraw();
@@ -556,8 +533,8 @@ void UC_ListView::PaintTabs(QPainter& pPainter) {
     pPainter.setPen(Palette::SystemColor(Palette::kButtonText));
     pPainter.setFont(font.Font);
     const double baseline = BaselineOffset(font);
-    for (const std::int32_t column : c_DisplayOrder) {
-        const TabRecord& tab = c_Tabs[std::size_t(column)];
+    for (const std::int32_t column : c_Model.DisplayOrder()) {
+        const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
         if (tab.TabHidden == 1 || c_TabDisabled != 0) continue;
         const int pushed = column == c_PushedData ? 1 : 0;
         const QRect cell(TwipsToPixels(tab.TabLeft - c_HScrollOffset), 0, TwipsToPixels(tab.TabWidth),
@@ -581,27 +558,27 @@ void UC_ListView::PaintTabs(QPainter& pPainter) {
 void UC_ListView::PaintRows(QPainter& pPainter) {
     const QRect area = c_PictureList->rect();
     pPainter.fillRect(area, Palette::ToQColor(c_BackColor));
-    c_PaintedFirst = c_TopItem;
+    c_PaintedFirst = TopItem();
     c_PaintedCount = 0;
-    if (!c_Initialised || c_OneHeight < 1) return;
+    if (!c_Initialised || OneHeight() < 1) return;
     EnsureArtwork();
     const float tpp = Support::TwipsPerPixel();
     const int onePixel = 1;
-    const std::int32_t rows = c_ListHeight / c_OneHeight;
+    const std::int32_t rows = c_ListHeight / OneHeight();
     const auto rowTop = [&](std::int32_t pRow) { return RowTopPixels(pRow); };
     const auto pixelOf = [&](double pTwips) { return int(std::ceil(pTwips / double(tpp) - 1e-6)); };
 
     if (c_UseMadara != 0) {
         const QColor stripe(204, 255, 255);
         for (std::int32_t j = 0; j <= rows; ++j)
-            if (((std::int64_t(c_TopItem) + j) & 1) != 0)
+            if (((std::int64_t(TopItem()) + j) & 1) != 0)
                 pPainter.fillRect(
                     QRect(0, rowTop(j) + onePixel, area.width(), rowTop(j + 1) - rowTop(j) - onePixel),
                     stripe);
     }
     const std::int32_t count = ItemCount();
-    if (count > 0 && c_TopItem < count) {
-        const int iconOffset = RoundToInt32((double(c_OneHeight) / tpp - 16) / 2);
+    if (count > 0 && TopItem() < count) {
+        const int iconOffset = RoundToInt32((double(OneHeight()) / tpp - 16) / 2);
         int x0 = 0;
         int x1 = area.width();
         if (c_InvertSelectedData == 1) {
@@ -616,9 +593,9 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
         const QPainter::CompositionMode bandMode = RasterMode(c_SelectedColorMode);
         const QColor bandColor = Palette::ToQColor(c_SelectedColor);
         const std::int32_t blankColumn = c_BorderIfBlank - 1;
-        for (std::int32_t j = 0; j <= rows && c_TopItem + j < count; ++j) {
-            const ItemRecord& item = c_Items[std::size_t(c_TopItem + j)];
-            const std::int64_t rowTwips = std::int64_t(j) * c_OneHeight;
+        for (std::int32_t j = 0; j <= rows && TopItem() + j < count; ++j) {
+            const ItemRecord& item = c_Model.Item(TopItem() + j);
+            const std::int64_t rowTwips = std::int64_t(j) * OneHeight();
             const int y = rowTop(j);
             const int fillBottom = pixelOf(double(rowTwips + c_RowFillHeight));
             ++c_PaintedCount;
@@ -627,8 +604,8 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
                                 PictureIcons, item.IconType, ListIconSheet::kCellSize);
             pPainter.setPen(Palette::ToQColor(item.DispColor));
             bool first = true;
-            for (const std::int32_t column : c_DisplayOrder) {
-                const TabRecord& tab = c_Tabs[std::size_t(column)];
+            for (const std::int32_t column : c_Model.DisplayOrder()) {
+                const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
                 if (tab.TabHidden == 1) continue;
                 const float room = TextRoom(column);
                 const float margin = float(tab.TabWidth) - room;
@@ -661,8 +638,8 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
         }
     }
     const QColor line = Palette::ToQColor(c_VLineColor);
-    for (const std::int32_t column : c_DisplayOrder) {
-        const TabRecord& tab = c_Tabs[std::size_t(column)];
+    for (const std::int32_t column : c_Model.DisplayOrder()) {
+        const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
         if (tab.TabHidden == 1) continue;
         pPainter.fillRect(
             QRect(TwipsToPixels(tab.TabRight - c_HScrollOffset) - onePixel, 0, onePixel, area.height()),

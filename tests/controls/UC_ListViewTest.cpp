@@ -233,6 +233,14 @@ TEST(UC_ListView, HeaderClicksSortAndAlternateAndEdgesResizeToTheMinimum) {
     EXPECT_EQ(list->PictureAll()->cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST(UC_ListView, AutomaticWidthsMeasureValuesInTheRowFont) {
+    auto list = ShownList(2);
+    list->Value(0, 0, "a rather long value that needs a wide column");
+    list->SetTabWidthAuto();
+    EXPECT_GT(list->TabWidth(0), 2000);
+    EXPECT_EQ(list->TabWidth(1), 450);
+}
+
 TEST(UC_ListView, WheelAndKeysScrollAndKeepTheCursorVisible) {
     auto list = ShownList(100);
     const auto visible = [&] {

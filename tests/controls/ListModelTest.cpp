@@ -1,5 +1,5 @@
-#include "controls/UC_ListView.h"
-#include "tests/common/TestApp.h"
+// The list's model, with no application object and no screen.
+#include "controls/ListModel.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,9 @@
 
 namespace {
 
-// A list of pRows rows with pColumns columns, not shown: the model needs no screen.
-std::unique_ptr<UC_ListView> ListOf(const std::vector<std::vector<ListValue>>& pRows, int pColumns = 2) {
-    TestApp::Instance();
-    auto list = std::make_unique<UC_ListView>();
+// A list of pRows rows with pColumns columns.
+std::unique_ptr<ListModel> ListOf(const std::vector<std::vector<ListValue>>& pRows, int pColumns = 2) {
+    auto list = std::make_unique<ListModel>();
     list->NumData(pColumns);
     list->Init();
     for (const auto& row : pRows) {
@@ -23,7 +22,7 @@ std::unique_ptr<UC_ListView> ListOf(const std::vector<std::vector<ListValue>>& p
     return list;
 }
 
-std::vector<std::string> Column(const UC_ListView& pList, int pData = 0) {
+std::vector<std::string> Column(const ListModel& pList, int pData = 0) {
     std::vector<std::string> texts;
     for (int i = 0; i < pList.ItemCount(); ++i)
         texts.push_back(pList.Value(i, pData).Text());
@@ -46,7 +45,7 @@ TEST(ListValue, ConvertsToTextAndNumbersAndEmptyEqualsEmptyText) {
     EXPECT_EQ(ListValue(raw).Text(), raw);
 }
 
-TEST(UC_ListViewModel, SortingAlternatesKeepsTheCurrentItemAndComparesByColumnKind) {
+TEST(ListModel, SortingAlternatesKeepsTheCurrentItemAndComparesByColumnKind) {
     auto list = ListOf({{"b", "10"}, {"A", "9"}, {"c", "100"}, {"a2", "x"}, {"B1", ""}});
     list->SetSelectedItem(2); // "c"
     const auto expectCurrent = [&](const char* pName) {
@@ -85,7 +84,7 @@ TEST(UC_ListViewModel, SortingAlternatesKeepsTheCurrentItemAndComparesByColumnKi
     expectCurrent("c");
 }
 
-TEST(UC_ListViewModel, InsertAndDeleteFollowTheIndexRules) {
+TEST(ListModel, InsertAndDeleteFollowTheIndexRules) {
     auto list = ListOf({{"a"}, {"b"}, {"c"}});
     list->SetSelectedItem(1);
     list->InsertItem(0, 2);
@@ -135,7 +134,7 @@ TEST(UC_ListViewModel, InsertAndDeleteFollowTheIndexRules) {
     EXPECT_EQ(list->ItemCount(), 0);
 }
 
-TEST(UC_ListViewModel, CurrentLastAndOutOfRangeIndices) {
+TEST(ListModel, CurrentLastAndOutOfRangeIndices) {
     auto list = ListOf({{"a"}, {"b"}, {"c"}});
     // -1 without a current item: nothing.
     list->Value(-1, 0, "x");
@@ -179,7 +178,7 @@ TEST(UC_ListViewModel, CurrentLastAndOutOfRangeIndices) {
     EXPECT_EQ(list->SelectedItem(), -1);
 }
 
-TEST(UC_ListViewModel, ColumnWidthsOrderAndEditorKinds) {
+TEST(ListModel, ColumnWidthsOrderAndEditorKinds) {
     auto list = ListOf({{"a", "b", "c"}}, 3);
     list->TabWidth(0, 100);
     list->TabWidth(1, 1000);
@@ -205,14 +204,30 @@ TEST(UC_ListViewModel, ColumnWidthsOrderAndEditorKinds) {
     EXPECT_EQ(list->FrontObj(1), 2);
     list->UseTextCombo(1, 0);
     EXPECT_EQ(list->FrontObj(1), 2);
-
-    list->Value(0, 0, "a rather long value that needs a wide column");
-    list->SetTabWidthAuto();
-    EXPECT_GT(list->TabWidth(0), 2000);
-    EXPECT_EQ(list->TabWidth(1), 450);
 }
 
-TEST(UC_ListViewModel, YsItemGivesTheRowUnderAPositionOrTheAppendPosition) {
+TEST(ListModel, FittedColumnsTakeTheirWidestValueAndRoomForTheIcon) {
+    auto list = ListOf({{"a rather long value", "b", "twelve chars"}, {"short", "", ""}}, 3);
+    list->SetTabOrder(2, 0); // the icon's room goes with display position 0, not with column 0
+    const auto sevenPerCharacter = [](const QString& pText) { return 7 * int(pText.size()); };
+    struct Case {
+        bool Icons;
+        std::int32_t Widths[3];
+    };
+    const Case cases[] = {
+        // 19 characters + 16 px; "b" is 23 px, below the minimum; 12 characters + 16 (+ 16) px.
+        {true, {(133 + 16) * 15, 450, (84 + 32) * 15}},
+        {false, {(133 + 16) * 15, 450, (84 + 16) * 15}},
+    };
+    for (const Case& c : cases) {
+        list->FitTabWidths(sevenPerCharacter, 15, c.Icons);
+        for (int column = 0; column < 3; ++column)
+            EXPECT_EQ(list->TabWidth(column), c.Widths[column]) << c.Icons << " column " << column;
+        EXPECT_EQ(list->TabLeft(0), list->TabWidth(2)) << "laid out again";
+    }
+}
+
+TEST(ListModel, YsItemGivesTheRowUnderAPositionOrTheAppendPosition) {
     auto list = ListOf({{"a"}, {"b"}, {"c"}});
     list->OneHeight(250);
     EXPECT_EQ(list->YsItem(0), 0);
@@ -222,7 +237,7 @@ TEST(UC_ListViewModel, YsItemGivesTheRowUnderAPositionOrTheAppendPosition) {
     EXPECT_EQ(list->YsItem(5000), 3) << "below the last row: the append position";
 }
 
-TEST(UC_ListViewModel, ShuffleNeedsThreeItemsAndKeepsEveryItem) {
+TEST(ListModel, ShuffleNeedsThreeItemsAndKeepsEveryItem) {
     auto two = ListOf({{"a"}, {"b"}});
     two->ReOrder(0, 0, -1);
     two->RndItem();
