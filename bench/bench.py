@@ -1071,6 +1071,16 @@ def section_head(heading, load_start, about, alone, run_alone):
     return lines + [""]
 
 
+def targets_and_commands(verdicts, items, exes, cli, placeholders):
+    """A section's closing lists: its verdicts, then every row's command line."""
+    lines = ["", "Targets:", ""] + [f"- {v}" for v in verdicts]
+    lines += ["", f"Commands ({placeholders} stand for the paths under bench/work):", ""]
+    for it in items:
+        for tool in it.tools:
+            lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
+    return lines
+
+
 def output_notes(items):
     lines = []
     for it in items:
@@ -1137,12 +1147,7 @@ def parallel_section(items, exes, cli, load_start, alone):
               "start-up's own 60 ms of waits), which tolvane-cli does not pay. The GStreamer registry and the home "
               "folder stay warm from run to run, as after a user's first start."]
     lines += output_notes(items)
-    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
-    lines += ["", "Commands (FILE… stand for the paths under bench/work):", ""]
-    for it in items:
-        for tool in it.tools:
-            lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
-    return "\n".join(lines) + "\n"
+    return "\n".join(lines + targets_and_commands(verdicts_, items, exes, cli, "FILE…")) + "\n"
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1173,12 +1178,7 @@ def tags_section(items, exes, cli, load_start, alone):
         cpu = (statistics.median(it.cpus["--tags"]) - statistics.median(it.cpus["--no-tags"])) * 1000 / len(it.inputs)
         verdicts_.append(f"{'met' if per_file <= TAGS_LIMIT_MS else 'MISSED'} — {it.label}: {what} "
                          f"({per_file:.1f} ms: {tagged:.3f} s against {bare:.3f} s; CPU time {cpu:+.1f} ms per file)")
-    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
-    lines += ["", "Commands (FILE… stand for the paths under bench/work):", ""]
-    for it in items:
-        for tool in it.tools:
-            lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
-    return "\n".join(lines) + "\n"
+    return "\n".join(lines + targets_and_commands(verdicts_, items, exes, cli, "FILE…")) + "\n"
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1235,16 +1235,8 @@ def quality_section(items, exes, cli, bin_dir, env, load_start, alone):
               "ffmpeg's whole run, so high quality keeps ahead of ffmpeg's default only with both channels' filters "
               "on processors of their own; the one-processor row (taskset -c 0) shows it on one."
               ] + [f"- {n}" for n in explained]
-    for tool, remark in it.remarks.items():
-        lines.append(f"- Output check, {it.label}, {tool}: {remark}")
-    for tool, error in it.errors.items():
-        lines.append(f"- FAILED, {it.label}, {tool}: {error}")
-    lines += [f"- {f}" for f in failures]
-    lines += ["", "Targets:", ""] + [f"- {v}" for v in verdicts_]
-    lines += ["", "Commands (IN, OUT stand for the paths under bench/work):", ""]
-    for tool in it.tools:
-        lines.append(f"- {it.label} — {tool.name}: `{display_argv(tool, it, exes, cli)}`")
-    return "\n".join(lines) + "\n"
+    lines += output_notes(items) + [f"- {f}" for f in failures]
+    return "\n".join(lines + targets_and_commands(verdicts_, items, exes, cli, "IN, OUT")) + "\n"
 
 
 # ---------------------------------------------------------------------------------------------
