@@ -194,6 +194,11 @@ inline SamplePair DivideRounded(std::int64_t pLeft, std::int64_t pRight, double 
 
 enum class Resampler { Pick, BoxAverage, Linear };
 
+// The source frames one box average spans: the whole of the ratio when the rate goes down.
+std::int64_t BoxFrames(std::int32_t pSourceRate, std::int32_t pTargetRate, double pRatio) noexcept {
+    return pTargetRate < pSourceRate ? std::max<std::int64_t>(1, std::int64_t(std::floor(pRatio))) : 1;
+}
+
 void Resample(Resampler pKind, const SamplePair* pWork, std::int64_t pOut, double pRatio, std::int64_t pK,
               SamplePair* pResult) noexcept {
     switch (pKind) {
@@ -357,8 +362,7 @@ std::optional<std::span<const std::uint8_t>> C_ConvWave::ConvertBlock(const Requ
                                                                       const SamplePair* pWork, std::int64_t,
                                                                       std::int64_t pOut, bool) {
     const std::int32_t sourceRate = pRequest.Source.SamplesPerSec;
-    const std::int64_t k =
-        pRequest.Freq < sourceRate ? std::max<std::int64_t>(1, std::int64_t(std::floor(pRequest.Ratio))) : 1;
+    const std::int64_t k = BoxFrames(sourceRate, pRequest.Freq, pRequest.Ratio);
     Resampler kind = Resampler::Pick;
     if ((pRequest.Flg & 1) != 0 && pRequest.Freq != sourceRate)
         kind = pRequest.Freq < sourceRate ? Resampler::BoxAverage : Resampler::Linear;
@@ -409,8 +413,7 @@ int C_ConvWave::Convert(const std::string& pSourceFN, const std::string& pTarget
 
     const Request request{src, pFreq, pBit, pCh, pFlg, double(src.SamplesPerSec) / double(pFreq)};
     const double ratio = request.Ratio;
-    const std::int64_t k =
-        pFreq < src.SamplesPerSec ? std::max<std::int64_t>(1, std::int64_t(std::floor(ratio))) : 1;
+    const std::int64_t k = BoxFrames(src.SamplesPerSec, pFreq, ratio);
     const double total = double(present) / double(src.BlockAlign);
     const std::int64_t block = std::int64_t(src.SamplesPerSec) * 5;
 

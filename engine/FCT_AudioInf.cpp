@@ -35,11 +35,6 @@ std::string PcmDescription(const WaveInfo& pInfo, bool pLongForm) {
     return "wav(" + Support::KilohertzText(pInfo.SamplesPerSec) + "kHz/" + format + ")";
 }
 
-// Later kinds of file, measured through the graph and described by what it decodes.
-bool IsLaterKind(const std::string& pExtension) {
-    return In(pExtension, {"flac", "opus", "oga", "webm", "mka"});
-}
-
 // "flac(44100Hz/16bit/Stereo)", "opus(48kHz/St)": the codec, the decoded rate and channels, and
 // the bits where the codec keeps them. Empty when the graph told nothing.
 std::string StreamDescription(const Graph::StreamFormat& pFormat, const std::string& pExtension,
@@ -83,7 +78,7 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
         bool tryMpeg = In(ext, {"mp1", "mp2", "mp3"});
         bool tryGraph =
             In(ext, {"mpg", "mpeg", "mid", "asf", "au", "aif", "aiff", "snd", "wma", "wmv", "m4a", "aac"}) ||
-            IsLaterKind(ext);
+            FCT_Quartz::IsLaterKind(ext);
         bool done = false;
 
         if (ext == "wav") {
@@ -116,7 +111,8 @@ AudioInfo GetAudioInfo(const std::string& pPath, int pDetailed, int pLongForm, i
             player.FileName(pPath);
             result.Milliseconds = player.Length();
             description = typeName;
-            if (IsLaterKind(ext))
+            // Later kinds are described by what the graph decodes.
+            if (FCT_Quartz::IsLaterKind(ext))
                 if (std::string stream = StreamDescription(player.Format(), ext, pLongForm != 0); !stream.empty())
                     description = std::move(stream);
             player.CloseWave();

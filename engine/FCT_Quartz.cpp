@@ -59,6 +59,12 @@ bool SameFilterName(const std::string& pA, const std::string& pB) {
     return Normal(pA) == Normal(pB);
 }
 
+bool IsLaterKind(const std::string& pType) {
+    for (const char* kind : {"flac", "opus", "oga", "webm", "mka"})
+        if (pType == kind) return true;
+    return false;
+}
+
 int CreateGraph(QuartzGraph& pGraph) {
     return Support::Trapped(0, [&] {
         auto graph = Graph::CurrentRuntime().CreateGraph();
@@ -177,8 +183,7 @@ FilterChain ChooseChain(const std::string& pSource, const std::string& pTarget, 
         set({src, "MainConcept (Adobe2) Stream Parser", "MainConcept (Adobe2) AAC Decoder"});
     } else if (type == "ogg") {
         set({src, "ffdshow Audio Decoder"});
-    } else if (is({"flac", "opus", "oga", "webm", "mka"})) {
-        // Later kinds of file, in containers the general decoder reads as it reads Ogg.
+    } else if (IsLaterKind(type)) {
         set({src, "ffdshow Audio Decoder"});
     } else if (is({"wma", "asf", "wmariff", "wmv"})) {
         const bool dmo = pAttempt == 0 ? pGraph.WmaDmoFound == 1 : pGraph.WmaDmoFound == 0;

@@ -34,6 +34,10 @@ inline constexpr std::array<const char*, 5> kRendererCandidates{
     "Default WaveOut Device", "既定の WaveOut デバイス", "既定の WAVE 出力デバイス",
     "既定の DirectSound デバイス", "Default DirectSound Device"};
 
+// Later kinds of file (FLAC, Opus, WebM, Matroska) by their type word or extension: the general
+// decoder reads them as it reads Ogg.
+[[nodiscard]] bool IsLaterKind(const std::string& pType);
+
 [[nodiscard]] int CreateGraph(QuartzGraph& pGraph);
 int ReleaseGraph(QuartzGraph& pGraph);
 int DisconnectAll(QuartzGraph& pGraph);

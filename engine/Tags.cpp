@@ -476,22 +476,26 @@ void AddDate(Frames& pFrames, const std::string& pKey, const std::string& pDate)
         AddText(pFrames, "TIME", pDate.substr(11, 2) + pDate.substr(14, 2));
 }
 
+// A comment or lyrics frame when the property is pName or "pName:description"; false for any other.
+template <class F>
+bool AddDescribed(Frames& pFrames, std::string_view pName, const Tags::TagProperty& pProperty) {
+    const std::string& key = pProperty.Key;
+    if (!key.starts_with(pName) || (key.size() > pName.size() && key[pName.size()] != ':')) return false;
+    auto frame = std::make_unique<V23<F>>(String::UTF16);
+    // iTunes shows only comments in a language it knows.
+    frame->setLanguage("eng");
+    frame->setDescription(key.size() == pName.size() ? String() : FromUtf8(key.substr(pName.size() + 1)));
+    frame->setText(FromUtf8(Joined(pProperty.Values, "\n")));
+    pFrames.push_back(std::move(frame));
+    return true;
+}
+
 void AddProperty(Frames& pFrames, const Tags::TagProperty& pProperty) {
     const std::string& key = pProperty.Key;
-    if (key == "COMMENT" || key.starts_with("COMMENT:")) {
-        auto frame = std::make_unique<V23<TagLib::ID3v2::CommentsFrame>>(String::UTF16);
-        // iTunes shows only comments in a language it knows.
-        frame->setLanguage("eng");
-        frame->setDescription(key == "COMMENT" ? String() : FromUtf8(key.substr(8)));
-        frame->setText(FromUtf8(Joined(pProperty.Values, "\n")));
-        pFrames.push_back(std::move(frame));
-    } else if (key == "LYRICS" || key.starts_with("LYRICS:")) {
-        auto frame = std::make_unique<V23<TagLib::ID3v2::UnsynchronizedLyricsFrame>>(String::UTF16);
-        frame->setLanguage("eng");
-        frame->setDescription(key == "LYRICS" ? String() : FromUtf8(key.substr(7)));
-        frame->setText(FromUtf8(Joined(pProperty.Values, "\n")));
-        pFrames.push_back(std::move(frame));
-    } else if (key == "DATE" || key == "ORIGINALDATE") {
+    if (AddDescribed<TagLib::ID3v2::CommentsFrame>(pFrames, "COMMENT", pProperty) ||
+        AddDescribed<TagLib::ID3v2::UnsynchronizedLyricsFrame>(pFrames, "LYRICS", pProperty))
+        return;
+    if (key == "DATE" || key == "ORIGINALDATE") {
         AddDate(pFrames, key, pProperty.Values.front());
     } else if (const auto frame = TextFrames().find(key); frame != TextFrames().end()) {
         AddText(pFrames, frame->second.c_str(), Joined(pProperty.Values));

@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
     const FuzzFiles::ScratchFolder& scratch = FuzzFiles::Scratch();
     const std::string audio = scratch / "audio.mp3";
     const std::string out = scratch / "out.mp3";
+    FuzzFiles::WriteBytes(audio, pData, pSize);
     // The extension chooses TagLib's first guess; the content decides when that guess fails.
     for (const char* extension : {"mp3", "flac", "m4a", "ogg", "wav", "aiff", "wma"}) {
         const std::string source = scratch / (std::string("in.") + extension);
@@ -58,7 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t pSi
         CheckRecord(record);
         const std::string tag = Tags::RenderId3v2(record);
         CheckTag(tag, record);
-        FuzzFiles::WriteBytes(audio, pData, pSize);
         Check(Tags::WriteMp3(audio, out, record), "WriteMp3 failed");
         const std::vector<std::uint8_t> written = FuzzFiles::ReadBytes(out);
         Check(written.size() == tag.size() + pSize &&
