@@ -607,11 +607,12 @@ void UC_ListView::PaintRows(QPainter& pPainter) {
             for (const std::int32_t column : c_Model.DisplayOrder()) {
                 const TabRecord& tab = c_Model.Tabs()[std::size_t(column)];
                 if (tab.TabHidden == 1) continue;
-                const float room = TextRoom(column);
-                const float margin = float(tab.TabWidth) - room;
+                // TextRoom's margin; the loop already knows which column is the first shown.
+                const float margin = first ? float(c_TextMargin) : Support::Px(6);
                 const float start = first ? 0.0F : float(tab.TabLeft);
                 first = false;
                 if (column >= std::int32_t(item.Value.size())) continue;
+                const float room = float(tab.TabWidth) - margin;
                 const int left = TwipsToPixels(start + margin - float(c_HScrollOffset));
                 const int rightEdge = TwipsToPixels(float(tab.TabRight - c_HScrollOffset) - Support::Px(6));
                 if (std::max(left, rightEdge) < 0 || std::min(left, rightEdge) > area.width()) continue;

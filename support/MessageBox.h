@@ -37,9 +37,11 @@ void UseMessageBoxHook(MessageBoxHook pHook);
 
 // Shows a standard modal box where the platform puts it, owned by pOwner (may be null), and
 // returns the button pressed.
-[[nodiscard]] int ShowMessage(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pOwner);
+[[nodiscard]] int ShowMessage(const std::string& pText, int pStyle, const std::string& pCaption,
+                              QWidget* pOwner);
 
 // The same box, centred on pForm (may be null) unless that window is minimised.
-[[nodiscard]] int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption, QWidget* pForm);
+[[nodiscard]] int ShowMessageCentered(const std::string& pText, int pStyle, const std::string& pCaption,
+                                      QWidget* pForm);
 
 } // namespace Support

@@ -44,15 +44,16 @@ void WriteSetting(const std::string& pKey, const SettingValue& pValue, int pMode
                                   const std::string& pFile = {}, const std::string& pSection = {},
                                   bool pWriteDefault = false);
 [[nodiscard]] int IniWrite(const std::string& pKey, const SettingValue& pValue, const std::string& pFile = {},
-             const std::string& pSection = {});
+                           const std::string& pSection = {});
 
 // Empty key: the title's own key of the current user. Reads never write anything back.
 [[nodiscard]] std::string RegRead(const std::string& pValueName, const SettingValue& pDefault,
                                   const std::string& pStoreName = {},
                                   RegistryHive pHive = RegistryHive::CurrentUser,
                                   const std::string& pKey = {});
-[[nodiscard]] int RegWrite(const std::string& pValueName, const SettingValue& pValue, const std::string& pStoreName = {},
-             RegistryHive pHive = RegistryHive::CurrentUser, const std::string& pKey = {});
+[[nodiscard]] int RegWrite(const std::string& pValueName, const SettingValue& pValue,
+                           const std::string& pStoreName = {}, RegistryHive pHive = RegistryHive::CurrentUser,
+                           const std::string& pKey = {});
 
 // The file that holds a current-user key: ${XDG_CONFIG_HOME:-$HOME/.config}/<company>/<store>.conf
 // for the title's own key, and a file named after the key's path for any other key.
