@@ -110,7 +110,7 @@ struct BatchDriver::Row {
     std::string Base;
     WaveInfo Info;
     bool DecodeOnly = false;
-    // A parallel row's options, taken at its start: nothing can change them under the command line.
+    // A parallel row's options, read for it when it started: a worker reads no control.
     std::optional<BatchOptions> Snapshot;
     // The options as the row reached its output, and what that output is.
     BatchOptions Chosen;
