@@ -20,6 +20,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <sys/statvfs.h>
 #include <system_error>
 #include <thread>
@@ -109,7 +110,7 @@ struct BatchDriver::Row {
     std::string Base;
     WaveInfo Info;
     bool DecodeOnly = false;
-    // A parallel row's options, taken at its start: nothing can change them under the command line.
+    // A parallel row's options, read for it when it started: a worker reads no control.
     std::optional<BatchOptions> Snapshot;
     // The options as the row reached its output, and what that output is.
     BatchOptions Chosen;
@@ -255,21 +256,20 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
     };
     std::vector<Finished> rows(static_cast<std::size_t>(count));
     std::mutex lock;
-    std::condition_variable changed; // a row is done, or a worker waits for one
-    std::condition_variable handed;  // a row, or the end, for the workers
+    std::condition_variable changed;    // a row is done, or a worker waits for one
+    std::condition_variable_any handed; // a row, or the end, for the workers
     std::deque<Assignment> waiting;
     int idle = 0;
-    bool closing = false;
 
     // The lanes outlive the threads: the rows a lane made wait for their names after it is done.
     std::deque<C_mp3acm> encoders;
     std::deque<Lane> lanes;
-    const auto worker = [&](Lane& pLane) {
+    const auto worker = [&](const std::stop_token& pEnd, Lane& pLane) {
         std::unique_lock hold(lock);
         for (;;) {
             ++idle;
             changed.notify_all();
-            handed.wait(hold, [&] { return closing || !waiting.empty(); });
+            handed.wait(hold, pEnd, [&] { return !waiting.empty(); });
             --idle;
             if (waiting.empty()) return;
             Assignment job = std::move(waiting.front());
@@ -287,21 +287,9 @@ void BatchDriver::RunRowsAtOnce(const Target& pTarget, int pJobs) {
             rows[std::size_t(job.Index)] = {std::move(row), std::move(end), true, false};
         }
     };
-    // Declared last, so that the threads are joined before anything they use goes, and told to end
-    // before they are joined, on every way out.
+    // Declared last, so that the threads are joined before anything they use goes; each is told to
+    // end (its stop token) before it is joined, on every way out.
     std::vector<std::jthread> threads;
-    struct Closer {
-        std::mutex& Lock;
-        bool& Closing;
-        std::condition_variable& Handed;
-        ~Closer() {
-            {
-                const std::lock_guard hold(Lock);
-                Closing = true;
-            }
-            Handed.notify_all();
-        }
-    } const closer{lock, closing, handed};
     for (int k = 0; k < pJobs; ++k) {
         encoders.emplace_back();
         lanes.push_back(Lane{encoders.back(), true, k == 0 ? std::string() : "-" + std::to_string(k + 1)});

@@ -1,7 +1,6 @@
 #include "app/DesktopNotice.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
@@ -19,17 +18,6 @@ Poster& Hook() {
     return poster;
 }
 
-bool ServiceThere(const QDBusConnection& pBus) {
-    const QDBusConnectionInterface* bus = pBus.interface();
-    if (bus == nullptr) return false;
-    if (const QDBusReply<bool> running = bus->isServiceRegistered(kService);
-        running.isValid() && running.value())
-        return true;
-    // A service the bus starts on the first call counts as there.
-    const QDBusReply<QStringList> startable = bus->activatableServiceNames();
-    return startable.isValid() && startable.value().contains(kService);
-}
-
 } // namespace
 
 Poster SetPoster(Poster pPoster) {
@@ -41,8 +29,10 @@ void Post(const QString& pSummary, const QString& pBody) {
         Hook()(pSummary, pBody);
         return;
     }
+    // Asked straight away: without the service the bus answers at once with an error, which is
+    // left unsaid; a service the bus starts on the first call is started by this one.
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !ServiceThere(bus)) return;
+    if (!bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         kService, QStringLiteral("/org/freedesktop/Notifications"), kService, QStringLiteral("Notify"));
     call << QStringLiteral("Tolvane") << 0U << QStringLiteral("tolvane") << pSummary << pBody << QStringList()

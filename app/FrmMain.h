@@ -225,8 +225,10 @@ private:
     std::map<int, RowAtWork> c_AtWork;
     int c_LastStarted = -1;
     int c_RowsEnded = 0;
-    // Each row's share of the run's audio, and the share of the rows that have ended.
+    // Each row's share of the run's audio, their sum (kept, as every progress report needs it),
+    // and the share of the rows that have ended.
     std::vector<double> c_RowWeights;
+    double c_TotalWeight = 0;
     double c_EndedWeight = 0;
     // Progress reports are many: the latest of each row waits here for one pass of the event loop.
     static constexpr int kReportPeriodMs = 40;

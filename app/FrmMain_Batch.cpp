@@ -285,9 +285,7 @@ void FrmMain::ShowRowsAtWork() {
 // The whole run by audio length: the rows that ended, and each row at work as far as the furthest
 // report of its steps (a row's next step starts again from nothing).
 void FrmMain::ShowRunProgress() {
-    double total = 0;
-    for (const double weight : c_RowWeights)
-        total += weight;
+    const double total = c_TotalWeight;
     double done = c_EndedWeight;
     for (const auto& [row, work] : c_AtWork)
         if (std::size_t(row) < c_RowWeights.size())
@@ -325,10 +323,12 @@ void FrmMain::RunStarting() {
     c_RowsEnded = 0;
     c_EndedWeight = 0;
     c_RowWeights.clear();
+    c_TotalWeight = 0;
     for (int i = 0; i < ItemCount(); ++i) {
         // A file whose length is unknown counts as a minute.
         const double ms = LV.AuxID(i, kLengthAux).Number().value_or(0);
         c_RowWeights.push_back(ms > 0 ? ms : 60000.0);
+        c_TotalWeight += c_RowWeights.back();
     }
 }
 

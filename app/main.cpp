@@ -16,10 +16,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("tolvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tolvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
-    (void)InstallQtJapanese(app);
     Support::TwipsPerPixel(Support::ScreenTwipsPerPixel());
     SingleInstance instance;
     if (!instance.TryLock()) return 0;
+    // Only the window's instance shows Qt's dialogs; one that hands its files over needs no texts.
+    (void)InstallQtJapanese(app);
     FrmMain form;
     form.CloseOnSignals();
     form.Load();
