@@ -165,8 +165,9 @@ TEST_F(Cli, BadOptionsAreRefusedBeforeAnythingIsWritten) {
 }
 
 TEST_F(Cli, InterruptStopsEveryFileInHandLikeTheStopButton) {
-    // Long enough to be caught in the middle: 3 minutes at 44.1 kHz to 96 kHz 24-bit stereo.
-    const Bytes longWav = PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 180), 1));
+    // Long enough to be caught in the middle, also on a loaded machine: 6 minutes at 44.1 kHz to
+    // 96 kHz 24-bit stereo (3 minutes converted before the interrupt once in a while).
+    const Bytes longWav = PcmWav(2, 44100, 16, Bytes(std::size_t(4 * 44100 * 360), 1));
     for (const int jobs : {1, 2}) {
         SCOPED_TRACE(jobs);
         std::vector<std::string> args;
